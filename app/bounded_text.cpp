@@ -1,0 +1,97 @@
+#include "app/bounded_text.h"
+
+#include <cstring>
+
+namespace mossgate {
+
+size_t BoundedLength(const char* text, size_t cbMax) {
+    if (text == nullptr) {
+        return 0;
+    }
+    const void* end = std::memchr(text, 0, cbMax);
+    return end == nullptr ? cbMax : static_cast<size_t>(static_cast<const char*>(end) - text);
+}
+
+bool CopyText(char* destination, size_t cbDestination, const char* source) {
+    if (destination == nullptr || cbDestination == 0 || source == nullptr) {
+        return false;
+    }
+    const size_t cch = BoundedLength(source, cbDestination);
+    if (cch >= cbDestination) {
+        return false;
+    }
+    std::memmove(destination, source, cch + 1);
+    return true;
+}
+
+bool CopyTextTruncating(char* destination, size_t cbDestination, const char* source) {
+    if (destination == nullptr || cbDestination == 0) {
+        return false;
+    }
+    if (source == nullptr) {
+        destination[0] = '\0';
+        return true;
+    }
+    const size_t cch = BoundedLength(source, cbDestination);
+    const bool fits = cch < cbDestination;
+    const size_t cchCopied = fits ? cch : cbDestination - 1;
+    std::memmove(destination, source, cchCopied);
+    destination[cchCopied] = '\0';
+    return fits;
+}
+
+bool AppendText(char* destination, size_t cbDestination, const char* source) {
+    if (destination == nullptr || source == nullptr) {
+        return false;
+    }
+    const size_t cchHave = BoundedLength(destination, cbDestination);
+    if (cchHave >= cbDestination) {
+        return false;
+    }
+    return CopyText(destination + cchHave, cbDestination - cchHave, source);
+}
+
+bool AppendSeparator(char* destination, size_t cbDestination) {
+    if (destination == nullptr) {
+        return false;
+    }
+    const size_t cchHave = BoundedLength(destination, cbDestination);
+    if (cchHave >= cbDestination) {
+        return false;
+    }
+    if (cchHave > 0 && destination[cchHave - 1] == '\\') {
+        return true;
+    }
+    return AppendText(destination, cbDestination, "\\");
+}
+
+bool JoinPath(char* destination, size_t cbDestination, const char* folder, const char* component) {
+    if (destination == nullptr || cbDestination == 0 || folder == nullptr || component == nullptr) {
+        return false;
+    }
+    const size_t cchFolder = BoundedLength(folder, cbDestination);
+    const bool needsSeparator = cchFolder == 0 || folder[cchFolder - 1] != '\\';
+    const size_t cchComponent = BoundedLength(component, cbDestination);
+    const size_t cchTotal = cchFolder + (needsSeparator ? 1 : 0) + cchComponent;
+    if (cchFolder >= cbDestination || cchComponent >= cbDestination || cchTotal >= cbDestination) {
+        return false;
+    }
+    // folder may alias destination, so it is moved first and the rest follows.
+    std::memmove(destination, folder, cchFolder);
+    size_t at = cchFolder;
+    if (needsSeparator) {
+        destination[at++] = '\\';
+    }
+    std::memmove(destination + at, component, cchComponent);
+    destination[cchTotal] = '\0';
+    return true;
+}
+
+void WipeBytes(void* buffer, size_t cbBuffer) {
+    volatile unsigned char* bytes = static_cast<volatile unsigned char*>(buffer);
+    for (size_t i = 0; i < cbBuffer; ++i) {
+        bytes[i] = 0;
+    }
+}
+
+} // namespace mossgate

@@ -1,0 +1,5 @@
+#include "app/startup.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    return mossgate::RunSetupProgram(instance, commandLine);
+}

@@ -1,0 +1,36 @@
+# Native build: the core, the host tools, and the unit tests with sanitizers.
+find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+
+function(mossgate_add_core name)
+    add_library(${name} STATIC ${MOSSGATE_CORE_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_compile_options(${name} PRIVATE ${MOSSGATE_WARNINGS})
+    target_link_libraries(${name} PUBLIC OpenSSL::Crypto)
+endfunction()
+
+mossgate_add_core(mossgate_core)
+
+if(EXISTS ${PROJECT_SOURCE_DIR}/tools/artwork/make_artwork.cpp)
+    add_executable(make_artwork tools/artwork/make_artwork.cpp)
+    target_compile_options(make_artwork PRIVATE -Wall -Wextra -Werror)
+endif()
+
+if(MOSSGATE_HOST_TOOLS_ONLY)
+    return()
+endif()
+
+enable_testing()
+find_package(GTest REQUIRED)
+
+# A second copy of the core, checked by AddressSanitizer and UBSan, for the tests.
+set(MOSSGATE_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+mossgate_add_core(mossgate_core_checked)
+target_compile_options(mossgate_core_checked PUBLIC ${MOSSGATE_SANITIZERS})
+target_link_options(mossgate_core_checked PUBLIC ${MOSSGATE_SANITIZERS})
+
+file(GLOB MOSSGATE_NATIVE_TESTS CONFIGURE_DEPENDS tests/native/*_test.cpp)
+add_executable(native_tests ${MOSSGATE_NATIVE_TESTS})
+target_compile_options(native_tests PRIVATE ${MOSSGATE_WARNINGS})
+target_link_libraries(native_tests PRIVATE mossgate_core_checked GTest::gtest_main)
+include(GoogleTest)
+gtest_discover_tests(native_tests DISCOVERY_TIMEOUT 60)

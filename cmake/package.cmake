@@ -1,0 +1,7 @@
+# The package that the program embeds as RCDATA 100.
+set(MOSSGATE_PACKAGE_DIR ${CMAKE_BINARY_DIR}/package)
+set(MOSSGATE_PACKAGE_FILE ${MOSSGATE_PACKAGE_DIR}/package.bin)
+file(MAKE_DIRECTORY ${MOSSGATE_PACKAGE_DIR})
+if(NOT EXISTS ${MOSSGATE_PACKAGE_FILE})
+    file(WRITE ${MOSSGATE_PACKAGE_FILE} "placeholder")
+endif()

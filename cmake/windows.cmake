@@ -1,0 +1,84 @@
+# MinGW-w64 builds: the product (i686) and its test twin (x86_64) from one source.
+include(ExternalProject)
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(MOSSGATE_TRIPLE i686-w64-mingw32)
+    set(MOSSGATE_MANIFEST_ARCH X86)
+else()
+    set(MOSSGATE_TRIPLE x86_64-w64-mingw32)
+    set(MOSSGATE_MANIFEST_ARCH amd64)
+endif()
+
+set(MOSSGATE_DEPS_DIR "$ENV{HOME}/.cache/mossgate-deps/openssl-current" CACHE PATH
+    "Static libcrypto builds made by tools/bootstrap.sh")
+set(MOSSGATE_CRYPTO_DIR ${MOSSGATE_DEPS_DIR}/${MOSSGATE_TRIPLE})
+if(NOT EXISTS ${MOSSGATE_CRYPTO_DIR}/lib/libcrypto.a)
+    message(FATAL_ERROR "No static libcrypto in ${MOSSGATE_CRYPTO_DIR}: run tools/bootstrap.sh")
+endif()
+add_library(mossgate_crypto STATIC IMPORTED)
+set_target_properties(mossgate_crypto PROPERTIES
+    IMPORTED_LOCATION ${MOSSGATE_CRYPTO_DIR}/lib/libcrypto.a
+    INTERFACE_INCLUDE_DIRECTORIES ${MOSSGATE_CRYPTO_DIR}/include)
+
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(MOSSGATE_GENERATED ${CMAKE_BINARY_DIR}/generated)
+file(MAKE_DIRECTORY ${MOSSGATE_GENERATED})
+
+# Everything is linked statically: no libgcc, libstdc++, winpthread or libcrypto DLL.
+set(MOSSGATE_STATIC_LINK -static -static-libgcc -static-libstdc++)
+add_compile_options(-ffunction-sections -fdata-sections)
+add_link_options(-Wl,--gc-sections ${MOSSGATE_STATIC_LINK})
+
+add_library(mossgate_core STATIC ${MOSSGATE_CORE_SOURCES})
+target_include_directories(mossgate_core PUBLIC ${PROJECT_SOURCE_DIR})
+target_compile_options(mossgate_core PRIVATE ${MOSSGATE_WARNINGS})
+target_link_libraries(mossgate_core PUBLIC mossgate_crypto)
+
+# The program's Windows code, apart from its entry point, so that tests link it too.
+add_library(mossgate_win STATIC
+    app/setup_context.cpp
+    app/startup.cpp
+    app/window_procedure.cpp
+    env/folders.cpp
+    env/os_version.cpp
+    env/system_library.cpp
+)
+target_compile_options(mossgate_win PRIVATE ${MOSSGATE_WARNINGS})
+target_compile_definitions(mossgate_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
+target_link_libraries(mossgate_win PUBLIC mossgate_core ole32 uuid user32 gdi32 advapi32)
+
+# Host tools (artwork, packer) are built natively by a nested build.
+set(MOSSGATE_HOST_TOOLS ${CMAKE_BINARY_DIR}/host-tools)
+ExternalProject_Add(host_tools
+    SOURCE_DIR ${PROJECT_SOURCE_DIR}
+    BINARY_DIR ${MOSSGATE_HOST_TOOLS}
+    CMAKE_GENERATOR Ninja
+    CMAKE_ARGS -DMOSSGATE_HOST_TOOLS_ONLY=ON -DCMAKE_BUILD_TYPE=Release
+               -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++
+    INSTALL_COMMAND ""
+    BUILD_ALWAYS ON
+    BUILD_BYPRODUCTS ${MOSSGATE_HOST_TOOLS}/make_artwork
+)
+
+add_custom_command(
+    OUTPUT ${MOSSGATE_GENERATED}/background.bmp ${MOSSGATE_GENERATED}/mossgate.ico
+    COMMAND ${MOSSGATE_HOST_TOOLS}/make_artwork ${MOSSGATE_GENERATED}
+    DEPENDS ${MOSSGATE_HOST_TOOLS}/make_artwork
+    COMMENT "Drawing the background picture and the icon")
+configure_file(resources/setup.manifest.in ${MOSSGATE_GENERATED}/setup.manifest @ONLY)
+
+include(cmake/package.cmake)
+
+set(MOSSGATE_RESOURCE_INPUTS
+    ${MOSSGATE_GENERATED}/background.bmp ${MOSSGATE_GENERATED}/mossgate.ico
+    ${MOSSGATE_GENERATED}/setup.manifest ${MOSSGATE_PACKAGE_FILE})
+set_source_files_properties(resources/setup.rc PROPERTIES
+    OBJECT_DEPENDS "${MOSSGATE_RESOURCE_INPUTS}"
+    INCLUDE_DIRECTORIES "${MOSSGATE_GENERATED};${MOSSGATE_PACKAGE_DIR}")
+
+add_executable(MOSSGATE_CD_Pack_Setup WIN32 app/main.cpp resources/setup.rc)
+target_compile_options(MOSSGATE_CD_Pack_Setup PRIVATE ${MOSSGATE_WARNINGS})
+target_link_libraries(MOSSGATE_CD_Pack_Setup PRIVATE mossgate_win)
+target_link_options(MOSSGATE_CD_Pack_Setup PRIVATE -s)
+
+include(cmake/windows_tests.cmake)

@@ -1,0 +1,70 @@
+# Windows-side tests. The twin (x86_64) runs them under Wine, each CTest test in a
+# fresh prefix (tests/wine/run-in-prefix.sh is the cross-compiling emulator). The
+# product (i686) cannot run here and gets its structural check instead.
+enable_testing()
+
+add_test(NAME structure.product
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/structure/check_product.sh
+            $<TARGET_FILE:MOSSGATE_CD_Pack_Setup> ${MOSSGATE_TRIPLE})
+set_tests_properties(structure.product PROPERTIES LABELS structure)
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    return()
+endif()
+
+# Prints a Windows program's full 32-bit exit code; used by the scripts.
+add_executable(launcher tools/wine/launcher.cpp)
+target_compile_options(launcher PRIVATE ${MOSSGATE_WARNINGS})
+
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+target_compile_options(gtest PRIVATE -Wno-error)
+target_compile_definitions(gtest PUBLIC GTEST_HAS_NOTIFICATION_=1)
+target_compile_options(gtest PUBLIC
+    -include ${PROJECT_SOURCE_DIR}/tests/windows/support/gtest_notification.h)
+
+add_library(windows_test_support STATIC tests/windows/support/test_process.cpp)
+target_include_directories(windows_test_support PUBLIC ${PROJECT_SOURCE_DIR})
+target_compile_options(windows_test_support PRIVATE ${MOSSGATE_WARNINGS})
+target_link_libraries(windows_test_support PUBLIC mossgate_win gtest)
+
+# In-process tests of the program's Windows code, one prefix for the whole binary.
+file(GLOB MOSSGATE_WINDOWS_UNIT_TESTS CONFIGURE_DEPENDS tests/windows/unit/*_test.cpp)
+add_executable(windows_unit_tests ${MOSSGATE_WINDOWS_UNIT_TESTS})
+target_compile_options(windows_unit_tests PRIVATE ${MOSSGATE_WARNINGS})
+target_link_libraries(windows_unit_tests PRIVATE windows_test_support gtest_main)
+add_test(NAME windows.unit COMMAND windows_unit_tests)
+
+# Scenarios that start the real twin executable: one prefix for each test suite.
+file(GLOB MOSSGATE_SCENARIO_TESTS CONFIGURE_DEPENDS tests/windows/scenario/*_test.cpp)
+add_executable(scenario_tests ${MOSSGATE_SCENARIO_TESTS})
+target_compile_options(scenario_tests PRIVATE ${MOSSGATE_WARNINGS})
+target_link_libraries(scenario_tests PRIVATE windows_test_support gtest_main)
+add_dependencies(scenario_tests MOSSGATE_CD_Pack_Setup)
+set(MOSSGATE_SCENARIO_SUITES SingleInstance)
+foreach(suite IN LISTS MOSSGATE_SCENARIO_SUITES)
+    add_test(NAME scenario.${suite} COMMAND scenario_tests --gtest_filter=${suite}.*)
+endforeach()
+
+# DLL planting: a DLL that leaves a trace when loaded sits beside the test program
+# and a copy of the twin as SHELL32.DLL and SHFOLDER.DLL.
+set(MOSSGATE_PLANTED_DIR ${CMAKE_BINARY_DIR}/bin/planted)
+add_library(planted_dll SHARED tests/windows/planted/planted_dll.cpp)
+set_target_properties(planted_dll PROPERTIES PREFIX "")
+add_executable(planting_tests tests/windows/planted/planting_test.cpp)
+target_compile_options(planting_tests PRIVATE ${MOSSGATE_WARNINGS})
+target_link_libraries(planting_tests PRIVATE windows_test_support gtest_main)
+set_target_properties(planting_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${MOSSGATE_PLANTED_DIR})
+add_dependencies(planting_tests MOSSGATE_CD_Pack_Setup)
+add_custom_command(TARGET planting_tests POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:planted_dll> ${MOSSGATE_PLANTED_DIR}/SHELL32.DLL
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:planted_dll> ${MOSSGATE_PLANTED_DIR}/SHFOLDER.DLL
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:MOSSGATE_CD_Pack_Setup> ${MOSSGATE_PLANTED_DIR}/
+    VERBATIM)
+add_test(NAME windows.dll_planting COMMAND planting_tests)
+# Wine prefers its built-in shell DLLs even beside a program; native-first makes
+# the search order the one Windows uses for DLLs outside its known list.
+set_tests_properties(windows.dll_planting PROPERTIES
+    ENVIRONMENT "MOSSGATE_EXTRA_DLLOVERRIDES=shell32,shfolder=n,b")

@@ -1,0 +1,90 @@
+#include "env/folders.h"
+
+#include "app/bounded_text.h"
+#include "app/win_holders.h"
+#include "env/path_root.h"
+#include "env/system_library.h"
+
+#include <shlobj.h>
+
+char commonProgramsFolder[mossgate::COMMON_PROGRAMS_BYTES];
+
+namespace mossgate {
+
+namespace {
+
+using SHGetSpecialFolderPathFunction = BOOL(WINAPI*)(HWND, LPSTR, int, BOOL);
+using SHGetFolderPathFunction = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
+
+bool discoveryDone = false;
+
+// Both shell functions write up to MAX_PATH bytes; every caller's buffer is larger.
+static_assert(MAX_PATH <= COMMON_PROGRAMS_BYTES && MAX_PATH <= PATH_BYTES);
+
+// First source: SHELL32's SHGetSpecialFolderPathA. False when the library cannot
+// be loaded at all.
+bool AskShell32(int folderId, BOOL create, char* folder) {
+    UniqueModule shell32(LoadSystemLibrary("SHELL32.DLL"));
+    if (shell32.Get() == nullptr) {
+        return false;
+    }
+    auto getSpecialFolderPath = shell32.Find<SHGetSpecialFolderPathFunction>("SHGetSpecialFolderPathA");
+    if (getSpecialFolderPath != nullptr && getSpecialFolderPath(nullptr, folder, folderId, create) != 1) {
+        folder[0] = '\0';
+    }
+    return true;
+}
+
+// Second source: SHFOLDER's SHGetFolderPathA.
+void AskShFolder(int folderId, char* folder) {
+    UniqueModule shfolder(LoadSystemLibrary("SHFOLDER.DLL"));
+    auto getFolderPath = shfolder.Find<SHGetFolderPathFunction>("SHGetFolderPathA");
+    if (getFolderPath != nullptr && getFolderPath(nullptr, folderId, nullptr, 0, folder) != S_OK) {
+        folder[0] = '\0';
+    }
+}
+
+bool ReadWindowsFolder(char* folder, UINT cbFolder, UINT cchAsked) {
+    const UINT cch = GetWindowsDirectoryA(folder, cchAsked);
+    return cch != 0 && cch < cbFolder && cch == BoundedLength(folder, cbFolder);
+}
+
+} // namespace
+
+void DiscoverCommonProgramsFolder() {
+    if (discoveryDone) {
+        return;
+    }
+    discoveryDone = true;
+    if (!AskShell32(CSIDL_COMMON_PROGRAMS, TRUE, commonProgramsFolder)) {
+        return;
+    }
+    if (commonProgramsFolder[0] == '\0') {
+        AskShFolder(CSIDL_COMMON_PROGRAMS, commonProgramsFolder);
+    }
+}
+
+int ComposeInstallFolder(SetupContextRecord& context, const char* subPath) {
+    char* folder = context.installFolder;
+    folder[0] = '\0';
+    AskShell32(CSIDL_PROGRAM_FILES, FALSE, folder);
+    if (folder[0] == '\0') {
+        AskShFolder(CSIDL_PROGRAM_FILES, folder);
+    }
+    if (folder[0] == '\0') {
+        char windowsFolder[2048] = "";
+        const bool known = ReadWindowsFolder(windowsFolder, sizeof(windowsFolder), 2000);
+        if (!BuildProgramFilesFallback(folder, PATH_BYTES, known ? windowsFolder : nullptr) ||
+            folder[0] == '\0') {
+            folder[0] = '\0';
+            return -1;
+        }
+    }
+    if (!AppendSeparator(folder, PATH_BYTES) || !AppendText(folder, PATH_BYTES, subPath)) {
+        folder[0] = '\0';
+        return -1;
+    }
+    return 0;
+}
+
+} // namespace mossgate

@@ -1,0 +1,94 @@
+#include "env/os_version.h"
+
+#include "app/win_holders.h"
+
+#include <cstring>
+
+namespace mossgate {
+
+namespace {
+
+// ntdll's structure, declared here to keep the unicode headers out.
+struct KernelVersionRecord {
+    ULONG size;
+    ULONG major;
+    ULONG minor;
+    ULONG build;
+    ULONG platform;
+    WCHAR servicePack[128];
+};
+static_assert(sizeof(KernelVersionRecord) == 276);
+
+using RtlGetVersionFunction = LONG(WINAPI*)(KernelVersionRecord*);
+using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
+
+// GetVersionExA is deprecated for new code; the classic numbers are what we want.
+BOOL QueryClassicVersion(OSVERSIONINFOEXA& record) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    return GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&record));
+#pragma GCC diagnostic pop
+}
+
+} // namespace
+
+bool ReadClassicVersion(OSVERSIONINFOEXA& record) {
+    static_assert(sizeof(OSVERSIONINFOEXA) == 156 && sizeof(OSVERSIONINFOA) == 148);
+    std::memset(&record, 0, sizeof(record));
+    record.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
+    if (QueryClassicVersion(record)) {
+        return true;
+    }
+    record.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
+    if (QueryClassicVersion(record)) {
+        return true;
+    }
+    record.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+    return QueryClassicVersion(record) != FALSE;
+}
+
+int ReadTrueVersion(OSVERSIONINFOEXA& record) {
+    KernelVersionRecord kernel;
+    std::memset(&kernel, 0, sizeof(kernel));
+    kernel.size = sizeof(kernel);
+    auto rtlGetVersion = FindLoadedExport<RtlGetVersionFunction>("Ntdll.dll", "RtlGetVersion");
+    if (rtlGetVersion == nullptr) {
+        return -1;
+    }
+    if (rtlGetVersion(&kernel) != 0) {
+        return 0;
+    }
+    const VersionNumbers chosen = PreferTrueVersion({record.dwMajorVersion, record.dwMinorVersion},
+                                                    {kernel.major, kernel.minor});
+    record.dwMajorVersion = chosen.major;
+    record.dwMinorVersion = chosen.minor;
+    return 0;
+}
+
+OsGeneration ClassifyOperatingSystem() {
+    OSVERSIONINFOEXA record;
+    if (!ReadClassicVersion(record)) {
+        return OS_UNKNOWN;
+    }
+    ReadTrueVersion(record);
+    // The basic record has no product type; the zeroed field then reads 0.
+    return ClassifyVersion(record.dwMajorVersion, record.dwMinorVersion, record.wProductType);
+}
+
+int DetectWow64() {
+    auto isWow64Process = FindLoadedExport<IsWow64ProcessFunction>("Kernel32.dll", "IsWow64Process");
+    if (isWow64Process == nullptr) {
+        return 0;
+    }
+    HANDLE process = GetCurrentProcess();
+    if (process == nullptr) {
+        return 0;
+    }
+    BOOL result = FALSE;
+    if (!isWow64Process(process, &result)) {
+        return 0;
+    }
+    return result;
+}
+
+} // namespace mossgate

@@ -1,0 +1,22 @@
+// What Windows this is, and whether the 32-bit program runs on 64-bit Windows.
+#pragma once
+
+#include "env/os_generation.h"
+
+#include <windows.h>
+
+namespace mossgate {
+
+OsGeneration ClassifyOperatingSystem();
+
+// Corrects the record's major and minor numbers from the kernel version service;
+// -1 when the service is not there, else 0.
+int ReadTrueVersion(OSVERSIONINFOEXA& record);
+
+// Nonzero when the process runs under WOW64; every problem yields 0.
+int DetectWow64();
+
+// The classic version query with its fallbacks; false when every attempt is refused.
+bool ReadClassicVersion(OSVERSIONINFOEXA& record);
+
+} // namespace mossgate

@@ -1,0 +1,92 @@
+#include "tests/windows/support/test_process.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace mossgate::testing {
+
+std::string ExecutableFolder() {
+    char path[MAX_PATH * 2];
+    const DWORD cch = GetModuleFileNameA(nullptr, path, sizeof(path));
+    std::string folder(path, cch);
+    return folder.substr(0, folder.find_last_of('\\'));
+}
+
+std::string TwinPath() {
+    return ExecutableFolder() + "\\MOSSGATE_CD_Pack_Setup.exe";
+}
+
+bool StartProgram(const std::string& program, const std::string& arguments, ChildProcess& child,
+                  const char* currentFolder) {
+    std::string commandLine = "\"" + program + "\" " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        currentFolder, &startup, &info)) {
+        return false;
+    }
+    child.process.Reset(info.hProcess);
+    child.thread.Reset(info.hThread);
+    child.id = info.dwProcessId;
+    return true;
+}
+
+std::optional<int32_t> WaitForExit(const ChildProcess& child, DWORD timeoutMs) {
+    if (WaitForSingleObject(child.process.Get(), timeoutMs) != WAIT_OBJECT_0) {
+        return std::nullopt;
+    }
+    DWORD code = 0;
+    if (!GetExitCodeProcess(child.process.Get(), &code)) {
+        return std::nullopt;
+    }
+    return static_cast<int32_t>(code);
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD processId;
+    const char* className;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<WindowSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char className[256] = "";
+    GetClassNameA(window, className, sizeof(className));
+    if (owner == search->processId && std::string(className) == search->className) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        WindowSearch search{processId, className, nullptr};
+        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr || GetTickCount64() >= deadline) {
+            return search.found;
+        }
+        Sleep(50);
+    }
+}
+
+bool FileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+} // namespace mossgate::testing

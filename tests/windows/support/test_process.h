@@ -1,0 +1,36 @@
+// Starting and judging Windows programs from tests, with full 32-bit exit codes.
+#pragma once
+
+#include "app/win_holders.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace mossgate::testing {
+
+struct ChildProcess {
+    UniqueHandle process;
+    UniqueHandle thread;
+    DWORD id = 0;
+};
+
+// The folder of the running test program, without a trailing backslash.
+std::string ExecutableFolder();
+// The twin built beside the tests.
+std::string TwinPath();
+
+// Starts `program` with `arguments` after its quoted name; false when it cannot start.
+bool StartProgram(const std::string& program, const std::string& arguments, ChildProcess& child,
+                  const char* currentFolder = nullptr);
+
+// The exit code as a signed 32-bit value, or nothing when the child is still running.
+std::optional<int32_t> WaitForExit(const ChildProcess& child, DWORD timeoutMs);
+
+// A top-level window of the given class owned by the process, hidden ones included.
+HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeoutMs);
+
+bool FileExists(const std::string& path);
+std::string ReadWholeFile(const std::string& path);
+
+} // namespace mossgate::testing

@@ -1,0 +1,99 @@
+// The environment facts as the program finds them in a fresh Wine prefix.
+#include "env/folders.h"
+#include "env/os_version.h"
+#include "tests/windows/support/test_process.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <string>
+
+namespace {
+
+using namespace mossgate;
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+TEST(Folders, InstallFolderIsBelowTheTwinsProgramFiles) {
+    SetupContextRecord context;
+    ZeroSetupContext(context);
+    ASSERT_EQ(ComposeInstallFolder(context, "KS\\MOSSGATE_CD_Pack"), 0);
+    // The x86_64 twin sees C:\Program Files; the i686 product on 64-bit Windows
+    // would see C:\Program Files (x86).
+    EXPECT_EQ(Lower(context.installFolder), Lower("C:\\Program Files\\KS\\MOSSGATE_CD_Pack"));
+}
+
+TEST(Folders, InstallFolderIsComposedAfreshEachTime) {
+    SetupContextRecord context;
+    ZeroSetupContext(context);
+    ASSERT_EQ(ComposeInstallFolder(context, "KS\\MOSSGATE_CD_Pack"), 0);
+    ASSERT_EQ(ComposeInstallFolder(context, "Other"), 0);
+    EXPECT_EQ(Lower(context.installFolder), Lower("C:\\Program Files\\Other"));
+}
+
+TEST(Folders, CommonProgramsFolderIsTheAllUsersStartMenu) {
+    DiscoverCommonProgramsFolder();
+    EXPECT_EQ(Lower(commonProgramsFolder),
+              Lower("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"));
+    const std::string first = commonProgramsFolder;
+    commonProgramsFolder[0] = '\0';
+    DiscoverCommonProgramsFolder(); // runs once per process: an emptied text stays empty
+    EXPECT_STREQ(commonProgramsFolder, "");
+    std::snprintf(commonProgramsFolder, sizeof(commonProgramsFolder), "%s", first.c_str());
+}
+
+TEST(Platform, TwinSeesNoWow64) {
+    EXPECT_EQ(DetectWow64(), 0);
+}
+
+// Wine 8 presents Windows 7 unless the prefix says otherwise.
+TEST(Platform, DefaultPrefixIsWindows7Workstation) {
+    EXPECT_EQ(ClassifyOperatingSystem(), OS_WIN7);
+}
+
+// Runs in a child started under a prefix set to Windows 10. This test program has
+// no compatibility manifest, so the classic query is capped at 6.2 and only the
+// kernel service tells the truth.
+TEST(Platform, ChildUnderWindows10) {
+    if (GetEnvironmentVariableA("MOSSGATE_CHILD_UNDER_WIN10", nullptr, 0) == 0) {
+        GTEST_SKIP() << "runs only as the child of KernelVersionWinsOverTheCappedQuery";
+    }
+    OSVERSIONINFOEXA record;
+    ASSERT_TRUE(ReadClassicVersion(record));
+    EXPECT_EQ(record.dwMajorVersion, 6u);
+    EXPECT_EQ(record.dwMinorVersion, 2u);
+    EXPECT_EQ(ReadTrueVersion(record), 0);
+    EXPECT_EQ(record.dwMajorVersion, 10u);
+    EXPECT_EQ(ClassifyOperatingSystem(), OS_WIN10);
+}
+
+TEST(Platform, KernelVersionWinsOverTheCappedQuery) {
+    HKEY wine = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine", &wine), ERROR_SUCCESS);
+    const char version[] = "win10";
+    ASSERT_EQ(RegSetValueExA(wine, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                             sizeof(version)),
+              ERROR_SUCCESS);
+    RegCloseKey(wine);
+    SetEnvironmentVariableA("MOSSGATE_CHILD_UNDER_WIN10", "1");
+
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof(self));
+    mossgate::testing::ChildProcess child;
+    ASSERT_TRUE(mossgate::testing::StartProgram(self, "--gtest_filter=Platform.ChildUnderWindows10",
+                                                child));
+    EXPECT_EQ(mossgate::testing::WaitForExit(child, 30000), std::optional<int32_t>(0));
+
+    SetEnvironmentVariableA("MOSSGATE_CHILD_UNDER_WIN10", nullptr);
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Wine", "Version");
+}
+
+} // namespace
