@@ -15,6 +15,8 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/tools/artwork/make_artwork.cpp)
     target_compile_options(make_artwork PRIVATE -Wall -Wextra -Werror)
 endif()
 
+include(cmake/host_tools.cmake)
+
 if(MOSSGATE_HOST_TOOLS_ONLY)
     return()
 endif()
@@ -34,3 +36,5 @@ target_compile_options(native_tests PRIVATE ${MOSSGATE_WARNINGS})
 target_link_libraries(native_tests PRIVATE mossgate_core_checked GTest::gtest_main)
 include(GoogleTest)
 gtest_discover_tests(native_tests DISCOVERY_TIMEOUT 60)
+
+include(cmake/host_checks.cmake)

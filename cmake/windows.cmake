@@ -21,6 +21,14 @@ set_target_properties(mossgate_crypto PROPERTIES
     INTERFACE_INCLUDE_DIRECTORIES ${MOSSGATE_CRYPTO_DIR}/include)
 
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+# The stand-in programs carried in the sample package. A payload-only build makes
+# just these (the product's build uses one to get their x86_64 builds).
+option(MOSSGATE_PAYLOAD_ONLY "Build only the programs carried in the package" OFF)
+include(cmake/payload_programs.cmake)
+if(MOSSGATE_PAYLOAD_ONLY)
+    return()
+endif()
 set(MOSSGATE_GENERATED ${CMAKE_BINARY_DIR}/generated)
 file(MAKE_DIRECTORY ${MOSSGATE_GENERATED})
 

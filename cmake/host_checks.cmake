@@ -1,0 +1,1 @@
+# Native checks beyond the unit tests: fuzz targets and benchmarks.

@@ -1,0 +1,1 @@
+# Host tools that a Windows build runs (the packer comes here).
