@@ -50,6 +50,9 @@ add_library(mossgate_win STATIC
     env/folders.cpp
     env/os_version.cpp
     env/system_library.cpp
+    package/extraction.cpp
+    package/file_system.cpp
+    package/package_resource.cpp
 )
 target_compile_options(mossgate_win PRIVATE ${MOSSGATE_WARNINGS})
 target_compile_definitions(mossgate_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)

@@ -1,0 +1,27 @@
+// Unpacks the package into the install folder, every entry verified first.
+#pragma once
+
+#include "app/setup_context.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace mossgate {
+
+constexpr int EXTRACT_PACKAGE_UNUSABLE = -1;
+
+// 0 when every entry was verified and written; -1 when the package resource is
+// missing, unloadable or 9516 bytes or smaller (nothing written); -(100 + n) when
+// n entries failed (every other entry was written).
+int ExtractPackage(SetupContextRecord& context);
+
+// The walk over an image whose directory is already in context.packageDirectory.
+// The image is descrambled in place and cannot be walked a second time.
+int ExtractPackageImage(SetupContextRecord& context, uint8_t* image, size_t imageSize);
+
+// installFolder, separator, entry name; false when the name would leave the install
+// folder (absolute, drive, "..", unterminated) or the path does not fit the buffer.
+bool BuildEntryTargetPath(char* target, size_t cbTarget, const char* installFolder,
+                          const PackageEntry& entry);
+
+} // namespace mossgate
