@@ -47,16 +47,21 @@ add_library(mossgate_win STATIC
     app/setup_context.cpp
     app/startup.cpp
     app/window_procedure.cpp
+    env/driver_probe.cpp
     env/folders.cpp
     env/os_version.cpp
     env/system_library.cpp
     package/extraction.cpp
     package/file_system.cpp
     package/package_resource.cpp
+    procedures/driver_setup_runner.cpp
+    procedures/end_message.cpp
+    procedures/registry_values.cpp
+    procedures/shortcuts.cpp
 )
 target_compile_options(mossgate_win PRIVATE ${MOSSGATE_WARNINGS})
 target_compile_definitions(mossgate_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
-target_link_libraries(mossgate_win PUBLIC mossgate_core ole32 uuid user32 gdi32 advapi32)
+target_link_libraries(mossgate_win PUBLIC mossgate_core ole32 uuid user32 gdi32 advapi32 setupapi shell32)
 
 # Host tools (artwork, packer) are built natively by a nested build.
 set(MOSSGATE_HOST_TOOLS ${CMAKE_BINARY_DIR}/host-tools)

@@ -1,0 +1,109 @@
+#include "env/driver_probe.h"
+
+#include <setupapi.h>
+
+#include <cstdint>
+
+namespace mossgate {
+
+const GUID DRIVER_INTERFACE_CLASSES[2] = {
+    {0xB6879024, 0xAABF, 0x4E6A, {0xAB, 0x8B, 0x4E, 0x4C, 0x17, 0xF9, 0x1F, 0x50}},
+    {0xB33AA4D0, 0x491A, 0x433D, {0xAB, 0x35, 0xF4, 0x63, 0xF1, 0xD9, 0x55, 0x82}},
+};
+
+namespace {
+
+class DeviceInfoSet {
+  public:
+    explicit DeviceInfoSet(const GUID& interfaceClass)
+        : set_(SetupDiGetClassDevsA(&interfaceClass, nullptr, nullptr,
+                                    DIGCF_PRESENT | DIGCF_DEVICEINTERFACE)) {}
+    ~DeviceInfoSet() {
+        if (Valid()) {
+            SetupDiDestroyDeviceInfoList(set_);
+        }
+    }
+    DeviceInfoSet(const DeviceInfoSet&) = delete;
+    DeviceInfoSet& operator=(const DeviceInfoSet&) = delete;
+
+    bool Valid() const { return set_ != INVALID_HANDLE_VALUE; }
+    HDEVINFO Get() const { return set_; }
+
+  private:
+    HDEVINFO set_;
+};
+
+class DetailRecord {
+  public:
+    explicit DetailRecord(DWORD cbRecord)
+        : record_(static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(
+              cbRecord >= sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)
+                  ? HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, cbRecord)
+                  : nullptr)) {
+        if (record_ != nullptr) {
+            record_->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+        }
+    }
+    ~DetailRecord() {
+        if (record_ != nullptr) {
+            HeapFree(GetProcessHeap(), 0, record_);
+        }
+    }
+    DetailRecord(const DetailRecord&) = delete;
+    DetailRecord& operator=(const DetailRecord&) = delete;
+
+    SP_DEVICE_INTERFACE_DETAIL_DATA_A* Get() const { return record_; }
+
+  private:
+    SP_DEVICE_INTERFACE_DETAIL_DATA_A* record_;
+};
+
+HANDLE OpenDevicePath(const char* devicePath) {
+    return CreateFileA(devicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+}
+
+} // namespace
+
+HANDLE ProbeDriverInterface(GUID interfaceClass) {
+    DeviceInfoSet set(interfaceClass);
+    if (!set.Valid()) {
+        return nullptr;
+    }
+    SP_DEVICE_INTERFACE_DATA interfaceData = {};
+    interfaceData.cbSize = sizeof(interfaceData);
+    if (!SetupDiEnumDeviceInterfaces(set.Get(), nullptr, &interfaceClass, 0, &interfaceData)) {
+        return nullptr;
+    }
+    // The interface is listed, so a driver is present. A detail record that cannot be
+    // had only means its device cannot be opened, which counts as found as well.
+    DWORD cbRecord = 0;
+    SetupDiGetDeviceInterfaceDetailA(set.Get(), &interfaceData, nullptr, 0, &cbRecord, nullptr);
+    DetailRecord detail(cbRecord);
+    if (detail.Get() == nullptr ||
+        !SetupDiGetDeviceInterfaceDetailA(set.Get(), &interfaceData, detail.Get(), cbRecord,
+                                          nullptr, nullptr)) {
+        return INVALID_HANDLE_VALUE;
+    }
+    return OpenDevicePath(detail.Get()->DevicePath);
+}
+
+void CloseProbeHandle(HANDLE handle) {
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle);
+    }
+}
+
+int32_t ProbeInstalledDrivers() {
+    int32_t found = 0;
+    for (const GUID& interfaceClass : DRIVER_INTERFACE_CLASSES) {
+        HANDLE handle = ProbeDriverInterface(interfaceClass);
+        if (handle != nullptr) {
+            CloseProbeHandle(handle);
+            found = 1;
+        }
+    }
+    return found;
+}
+
+} // namespace mossgate

@@ -1,0 +1,85 @@
+#include "procedures/driver_setup_runner.h"
+
+#include "app/bounded_text.h"
+#include "app/win_holders.h"
+#include "procedures/end_message.h"
+
+namespace mossgate {
+
+namespace {
+
+constexpr size_t PROGRAM_PATH_BYTES = 2048;
+
+constexpr const char* INSTALL_FAILURE_TEXT =
+    "Failed to install MOSSGATE virtual audio driver...\nCheck running setup in administrator mode";
+constexpr const char* RESTART_TEXT = "Cannot install MOSSGATE Package now...\nYou must RESTART your "
+                                     "system and then relaunch setup program";
+constexpr const char* UNINSTALL_FAILURE_TEXT =
+    "Failed to uninstall MOSSGATE virtual audio driver...\nOne or several applications are still "
+    "using it\nClose all possible programs using MOSSGATE\n(including control panels) and try to "
+    "remove it again ";
+
+// The child's whole command line: no program name in front, so it sees "-h" first.
+const char* SwitchText(DriverSetupMode mode) {
+    return mode == DriverSetupMode::Install ? "-h -i -H -n" : "-h -u -H";
+}
+
+int JudgeExitCode(SetupContextRecord& context, int32_t exitCode, DriverSetupMode mode) {
+    if (exitCode < 0) {
+        ReportFailure(context, mode == DriverSetupMode::Install ? INSTALL_FAILURE_TEXT
+                                                                 : UNINSTALL_FAILURE_TEXT);
+        return DRIVER_SETUP_FAILED;
+    }
+    if (exitCode == 1 && mode == DriverSetupMode::Install) {
+        ReportFailure(context, RESTART_TEXT);
+        return DRIVER_SETUP_NEEDS_RESTART;
+    }
+    return 0;
+}
+
+} // namespace
+
+bool BuildDriverSetupPath(char* path, size_t cbPath, const SetupContextRecord& context,
+                          const char* baseName) {
+    return JoinPath(path, cbPath, context.installFolder, baseName) &&
+           AppendText(path, cbPath, context.is64BitWindows != 0 ? "_x64.exe" : ".exe");
+}
+
+int ProbeReadable(const char* path) {
+    UniqueHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.Valid() ? 1 : 0;
+}
+
+int RunDriverSetup(SetupContextRecord& context, const char* baseName, DriverSetupMode mode) {
+    char program[PROGRAM_PATH_BYTES];
+    if (!BuildDriverSetupPath(program, sizeof(program), context, baseName)) {
+        // A path that does not fit names no program that could be there.
+        return mode == DriverSetupMode::Uninstall ? 0 : DRIVER_SETUP_NOT_STARTED;
+    }
+    if (mode == DriverSetupMode::Uninstall && ProbeReadable(program) != 1) {
+        return 0;
+    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    char commandLine[32];
+    CopyText(commandLine, sizeof(commandLine), SwitchText(mode));
+    if (!CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+                        nullptr, context.installFolder, &startup, &process)) {
+        return DRIVER_SETUP_NOT_STARTED;
+    }
+    UniqueHandle processHandle(process.hProcess);
+    UniqueHandle threadHandle(process.hThread);
+    if (process.hProcess == nullptr) {
+        return DRIVER_SETUP_NO_PROCESS_HANDLE;
+    }
+    WaitForSingleObject(processHandle.Get(), INFINITE);
+    DWORD exitCode = static_cast<DWORD>(-1);
+    if (!GetExitCodeProcess(processHandle.Get(), &exitCode)) {
+        exitCode = static_cast<DWORD>(-1);
+    }
+    return JudgeExitCode(context, static_cast<int32_t>(exitCode), mode);
+}
+
+} // namespace mossgate

@@ -1,0 +1,16 @@
+#include "procedures/end_message.h"
+
+#include "app/bounded_text.h"
+
+namespace mossgate {
+
+void ReportFailure(SetupContextRecord& context, const char* text) {
+    CopyTextTruncating(context.errorText, sizeof(context.errorText), text);
+    PostProcedureEnd(context, END_FAILED);
+}
+
+void PostProcedureEnd(const SetupContextRecord& context, LPARAM end) {
+    PostMessageA(context.mainWindow, WM_COMMAND, CMD_PROCEDURE_END, end);
+}
+
+} // namespace mossgate

@@ -1,0 +1,186 @@
+// Shortcuts through the real shell link object, and the registry value routines.
+#include "procedures/registry_values.h"
+#include "procedures/shortcuts.h"
+#include "tests/windows/support/test_process.h"
+
+#include <gtest/gtest.h>
+
+#include <objidl.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+using namespace mossgate;
+using mossgate::testing::FileExists;
+
+class ComApartment {
+  public:
+    ComApartment() : result_(CoInitialize(nullptr)) {}
+    ~ComApartment() {
+        if (result_ == S_OK) {
+            CoUninitialize();
+        }
+    }
+
+  private:
+    HRESULT result_;
+};
+
+struct LinkContents {
+    std::string target, description, workingFolder, arguments;
+};
+
+LinkContents LoadLink(const std::string& linkPath) {
+    LinkContents contents;
+    IShellLinkA* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&link)))) {
+        return contents;
+    }
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide, MAX_PATH);
+        if (SUCCEEDED(file->Load(wide, STGM_READ))) {
+            char text[MAX_PATH] = "";
+            link->GetPath(text, sizeof(text), nullptr, 0);
+            contents.target = text;
+            link->GetDescription(text, sizeof(text));
+            contents.description = text;
+            link->GetWorkingDirectory(text, sizeof(text));
+            contents.workingFolder = text;
+            link->GetArguments(text, sizeof(text));
+            contents.arguments = text;
+        }
+        file->Release();
+    }
+    link->Release();
+    return contents;
+}
+
+std::string FreshFolder(const std::string& name) {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    std::string folder = std::string(temp) + "links-" + name;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+TEST(Shortcuts, ThreeLinksWithExactNamesReadBackThroughTheShell) {
+    ComApartment com;
+    const std::string installFolder = FreshFolder("install");
+    const std::string menuFolder = FreshFolder("menu");
+    const std::pair<const char*, const char*> links[] = {
+        {"Readme", "readme.txt"},
+        {"MOSSGATE C Control Panel", "MOSSGATE_C_ControlPanel.exe"},
+        {"MOSSGATE D Control Panel", "MOSSGATE_D_ControlPanel.exe"},
+    };
+    for (const auto& [name, file] : links) {
+        const std::string target = installFolder + "\\" + file;
+        mossgate::testing::ReadWholeFile(target); // the target need not exist for the link
+        EXPECT_EQ(CreateShortcut(target.c_str(), (menuFolder + "\\").c_str(), name, nullptr), S_OK);
+        const std::string linkPath = menuFolder + "\\" + name + ".LNK";
+        ASSERT_TRUE(FileExists(linkPath)) << linkPath;
+        const LinkContents contents = LoadLink(linkPath);
+        EXPECT_EQ(lstrcmpiA(contents.target.c_str(), target.c_str()), 0) << contents.target;
+        EXPECT_EQ(contents.description, name);
+        EXPECT_EQ(lstrcmpiA(contents.workingFolder.c_str(), installFolder.c_str()), 0);
+        EXPECT_EQ(contents.arguments, "");
+    }
+}
+
+TEST(Shortcuts, SavingOverAnExistingLinkReplacesIt) {
+    ComApartment com;
+    const std::string folder = FreshFolder("replace");
+    ASSERT_EQ(CreateShortcut("C:\\first\\a.exe", folder.c_str(), "Readme", nullptr), S_OK);
+    ASSERT_EQ(CreateShortcut("C:\\second\\b.exe", folder.c_str(), "Readme", nullptr), S_OK);
+    const LinkContents contents = LoadLink(folder + "\\Readme.LNK");
+    EXPECT_EQ(lstrcmpiA(contents.target.c_str(), "C:\\second\\b.exe"), 0) << contents.target;
+    EXPECT_EQ(lstrcmpiA(contents.workingFolder.c_str(), "C:\\second"), 0);
+}
+
+TEST(Shortcuts, WithoutComTheFirstStepFailsAndNoFileIsMade) {
+    const std::string folder = FreshFolder("nocom");
+    EXPECT_NE(CreateShortcut("C:\\x\\a.exe", folder.c_str(), "Readme", nullptr), S_OK);
+    EXPECT_FALSE(FileExists(folder + "\\Readme.LNK"));
+}
+
+constexpr const char* kTestKey = "Software\\MossgateTests\\Values";
+
+void SetUserValue(const char* name, DWORD type, const void* data, DWORD cbData) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, kTestKey, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), cbData),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+TEST(RegistryValues, UserStringIsReadOnlyAsAFittingRegSz) {
+    char buffer[16];
+    strcpy(buffer, "untouched");
+    SetUserValue("Plain", REG_SZ, "C:\\Menu", 8);
+    EXPECT_EQ(ReadUserStringValue(kTestKey, "Plain", buffer, sizeof(buffer)), 1);
+    EXPECT_STREQ(buffer, "C:\\Menu");
+
+    strcpy(buffer, "untouched");
+    SetUserValue("Expand", REG_EXPAND_SZ, "%APPDATA%", 10);
+    EXPECT_EQ(ReadUserStringValue(kTestKey, "Expand", buffer, sizeof(buffer)), 0);
+    EXPECT_STREQ(buffer, "untouched");
+    EXPECT_EQ(ReadUserStringValue(kTestKey, "Missing", buffer, sizeof(buffer)), 0);
+    EXPECT_EQ(ReadUserStringValue("Software\\MossgateTests\\NoSuchKey", "Plain", buffer,
+                                  sizeof(buffer)),
+              0);
+    EXPECT_STREQ(buffer, "untouched");
+}
+
+TEST(RegistryValues, OverlongOrUnterminatedValuesNeverOverflow) {
+    char buffer[16];
+    strcpy(buffer, "untouched");
+    const std::string longText(40, 'L');
+    SetUserValue("Long", REG_SZ, longText.c_str(), static_cast<DWORD>(longText.size() + 1));
+    EXPECT_EQ(ReadUserStringValue(kTestKey, "Long", buffer, sizeof(buffer)), 0);
+    EXPECT_STREQ(buffer, "untouched");
+
+    // Stored without its terminator: read as the text it holds, terminated.
+    SetUserValue("Bare", REG_SZ, "C:\\Bare", 7);
+    EXPECT_EQ(ReadUserStringValue(kTestKey, "Bare", buffer, sizeof(buffer)), 1);
+    EXPECT_STREQ(buffer, "C:\\Bare");
+
+    // Over 4096 bytes: refused by the query itself.
+    const std::string huge(5000, 'H');
+    SetUserValue("Huge", REG_SZ, huge.c_str(), static_cast<DWORD>(huge.size() + 1));
+    char large[8192];
+    EXPECT_EQ(ReadUserStringValue(kTestKey, "Huge", large, sizeof(large)), 0);
+
+    // 4095 bytes without terminator: at most 4050 bytes are taken, and terminated.
+    const std::string full(4095, 'F');
+    SetUserValue("Full", REG_SZ, full.data(), 4095);
+    std::memset(large, 'Z', sizeof(large));
+    if (ReadUserStringValue(kTestKey, "Full", large, sizeof(large)) == 1) {
+        EXPECT_EQ(strnlen(large, sizeof(large)), 4050u);
+    }
+}
+
+TEST(RegistryValues, MachineKeyIsCreatedOnceAndValuesReplaced) {
+    const char* key = "SOFTWARE\\MossgateTests\\Uninstall\\KS:Entry {X}";
+    EXPECT_EQ(WriteMachineStringValue(key, "DisplayName", "first"), 1);
+    EXPECT_EQ(WriteMachineStringValue(key, "Publisher", "Kestrine Software"), 1);
+    EXPECT_EQ(WriteMachineStringValue(key, "DisplayName", "second"), 1);
+    char value[64];
+    DWORD cbValue = sizeof(value);
+    DWORD type = 0;
+    HKEY opened = nullptr;
+    ASSERT_EQ(RegOpenKeyA(HKEY_LOCAL_MACHINE, key, &opened), ERROR_SUCCESS);
+    ASSERT_EQ(RegQueryValueExA(opened, "DisplayName", nullptr, &type,
+                               reinterpret_cast<BYTE*>(value), &cbValue),
+              ERROR_SUCCESS);
+    RegCloseKey(opened);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_STREQ(value, "second");
+    EXPECT_EQ(cbValue, 7u); // the length counts the terminating zero
+}
+
+} // namespace
