@@ -1,26 +1,243 @@
 #include "app/window_procedure.h"
 
+#include "app/command_line.h"
+#include "app/publisher_links.h"
+#include "app/rendering.h"
 #include "app/setup_context.h"
+#include "app/window_texts.h"
+#include "app/worker.h"
+#include "env/driver_probe.h"
+#include "env/os_version.h"
+#include "procedures/end_message.h"
+#include "procedures/uninstall.h"
 
 namespace mossgate {
 
 namespace {
 
+constexpr UINT_PTR ANIMATION_TIMER_ID = 12347;
+constexpr UINT TIMER_PERIOD_MS = 500;
+constexpr DWORD PRESS_DELAY_MS = 200;
+constexpr UINT FAILURE_BOX_STYLE = MB_SYSTEMMODAL | MB_ICONERROR;
+constexpr UINT REBOOT_BOX_STYLE = MB_SYSTEMMODAL | MB_ICONWARNING;
+
+struct FrameMetrics {
+    int frameWidth;
+    int captionHeight;
+};
+
+FrameMetrics QueryFrameMetrics() {
+    NONCLIENTMETRICSA metrics = {};
+    static_assert(sizeof(metrics) == 344, "the layout that ends with the padded border width");
+    metrics.cbSize = sizeof(metrics);
+    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+        return {metrics.iBorderWidth + metrics.iPaddedBorderWidth, metrics.iCaptionHeight};
+    }
+    return {GetSystemMetrics(SM_CXPADDEDBORDER) + GetSystemMetrics(SM_CXDLGFRAME),
+            GetSystemMetrics(SM_CYCAPTION)};
+}
+
+// Sizes the window so that its client area is the picture plus the status panel.
+// The frame metrics give the size; where the system's frame differs from them, the
+// difference is taken off in a second step so the client area is exact all the same.
+void SizeToPicture(HWND window) {
+    const FrameMetrics frame = QueryFrameMetrics();
+    const int clientWidth = SetupContext.bitmapWidth;
+    const int clientHeight = SetupContext.bitmapHeight + STATUS_PANEL_HEIGHT;
+    int width = clientWidth + 2 * frame.frameWidth;
+    int height = clientHeight + 2 * frame.frameWidth + frame.captionHeight;
+    SetWindowPos(window, HWND_TOP, 0, 0, width, height, SWP_NOMOVE | SWP_SHOWWINDOW);
+    RECT client = {};
+    if (GetClientRect(window, &client) &&
+        (client.right != clientWidth || client.bottom != clientHeight)) {
+        width += clientWidth - client.right;
+        height += clientHeight - client.bottom;
+        SetWindowPos(window, HWND_TOP, 0, 0, width, height, SWP_NOMOVE | SWP_SHOWWINDOW);
+    }
+}
+
+void StoreProgramPath(SetupContextRecord& context) {
+    const DWORD cch = GetModuleFileNameA(nullptr, context.setupProgramPath,
+                                         sizeof(context.setupProgramPath));
+    // A cut path would name another file: keep none instead.
+    if (cch == 0 || cch >= sizeof(context.setupProgramPath)) {
+        context.setupProgramPath[0] = '\0';
+    }
+}
+
+void OpenLink(const StoredLink& link) {
+    OpenPublisherLink(link.bytes, link.length);
+}
+
+// The box of an end message; with closeAfter the window then closes itself.
+void ShowEndBox(LPARAM end, bool closeAfter) {
+    if (end == END_FAILED) {
+        MessageBoxA(SetupContext.mainWindow, SetupContext.errorText, SetupContext.errorCaption,
+                    FAILURE_BOX_STYLE);
+    } else if (end == END_INSTALLED) {
+        OpenLink(AFTER_INSTALL_LINK);
+        MessageBoxA(SetupContext.mainWindow,
+                    "Installation Complete and Successful !\n\nYOU MUST REBOOT your system to "
+                    "finalize installation",
+                    "REBOOT YOUR SYSTEM", REBOOT_BOX_STYLE);
+    } else {
+        return;
+    }
+    if (closeAfter) {
+        PostMessageA(SetupContext.mainWindow, WM_CLOSE, 0, 0);
+    }
+}
+
+// A procedure run on this thread has posted its end message, and the window is
+// about to ask to close or quit. Handled here first, the box stays on screen until
+// the user dismisses it; behind a destroy or quit request, the platform would end
+// the box's own message loop at once.
+void ShowQueuedEndBoxes() {
+    if (silentMode != 0) {
+        return;
+    }
+    MSG message;
+    while (PeekMessageA(&message, SetupContext.mainWindow, WM_COMMAND, WM_COMMAND, PM_REMOVE)) {
+        if (LOWORD(message.wParam) == CMD_PROCEDURE_END) {
+            ShowEndBox(message.lParam, false);
+        }
+    }
+}
+
+void ButtonAction(HWND window) {
+    HDC dc = GetDC(window);
+    DrawButton(SetupContext, dc, 1);
+    ReleaseDC(window, dc);
+    Sleep(PRESS_DELAY_MS);
+    if (SetupContext.driverInstalled == 0) {
+        if (StartWorker(SetupContext, 0) == 0) {
+            return;
+        }
+        MessageBoxA(window, "Failed to launch Procedure...", "MOSSGATE Installation Error",
+                    FAILURE_BOX_STYLE);
+        PostMessageA(SetupContext.mainWindow, WM_DESTROY, 0, 0);
+        return;
+    }
+    RunUninstall(SetupContext);
+    ShowQueuedEndBoxes();
+    PostMessageA(SetupContext.mainWindow, WM_DESTROY, 0, 0);
+}
+
+bool WorkerRunning() {
+    return SetupContext.workerRunning.load() != 0;
+}
+
 LRESULT OnCreate(HWND window) {
     SetupContext.mainWindow = window;
+    CreateDrawingResources(SetupContext);
+    SetupContext.osCode = ClassifyOperatingSystem();
+    StoreProgramPath(SetupContext);
+    SetupContext.driverInstalled = ProbeInstalledDrivers();
+    if (silentMode == 0) {
+        SizeToPicture(window);
+        SetupContext.animationTimer =
+            static_cast<int32_t>(SetTimer(window, ANIMATION_TIMER_ID, TIMER_PERIOD_MS, nullptr));
+    }
+    if (installRequested == 1 || uninstallRequested == 1) {
+        PostMessageA(window, WM_COMMAND, CMD_COMMAND_LINE_RUN, COMMAND_LINE_RUN_PARAMETER);
+    }
     SetFocus(window);
     return 0;
 }
 
+LRESULT OnDestroy(HWND window) {
+    if (SetupContext.animationTimer != 0) {
+        KillTimer(window, static_cast<UINT_PTR>(SetupContext.animationTimer));
+    }
+    SetupContext.animationTimer = 0;
+    ReleaseDrawingObjects(SetupContext);
+    PostQuitMessage(0);
+    return 0;
+}
+
 LRESULT OnClose() {
-    if (SetupContext.workerRunning.load() == 0) {
+    if (!WorkerRunning()) {
         PostMessageA(SetupContext.mainWindow, WM_DESTROY, 0, 0);
     }
     return 0;
 }
 
-LRESULT OnDestroy() {
-    PostQuitMessage(0);
+LRESULT OnPaint(HWND window) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    PaintWindow(SetupContext, dc);
+    EndPaint(window, &paint);
+    return 0;
+}
+
+LRESULT OnEraseBackground(HDC dc) {
+    BlitBackground(dc, 0, 0, SetupContext.backgroundBitmap, SetupContext);
+    return 1;
+}
+
+LRESULT OnKeyDown(HWND window, WPARAM key) {
+    if (key == VK_RETURN && !WorkerRunning()) {
+        ButtonAction(window);
+    } else if (key == VK_ESCAPE) {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    }
+    return 0;
+}
+
+LRESULT OnTimer(HWND window, WPARAM timer) {
+    if (WorkerRunning() && timer == ANIMATION_TIMER_ID) {
+        SetupContext.animationTicks += 1;
+        HDC dc = GetDC(window);
+        DrawProgressBox(SetupContext, dc, SetupContext.animationTicks & 1);
+        ReleaseDC(window, dc);
+    }
+    return 0;
+}
+
+LRESULT OnMouseMove(LPARAM position) {
+    const int y = static_cast<short>(HIWORD(position));
+    if (y < SetupContext.bitmapHeight) {
+        SetCursor(SetupContext.handCursor);
+    }
+    return 0;
+}
+
+LRESULT OnLeftButtonDown(HWND window, LPARAM position) {
+    if (WorkerRunning()) {
+        return 0;
+    }
+    const int x = static_cast<short>(LOWORD(position));
+    const int y = static_cast<short>(HIWORD(position));
+    const ClientRect& b = SetupContext.buttonRect;
+    if (StrictlyInside({b.left, b.top, b.right, b.bottom}, x, y)) {
+        ButtonAction(window);
+    } else if (y < SetupContext.bitmapHeight) {
+        OpenLink(PUBLISHER_LINK);
+    }
+    return 0;
+}
+
+// Removal when a driver was found, whichever switch was given; else the install,
+// waited for, with "-i"; else nothing. The result becomes the exit code.
+void OnCommandLineRun() {
+    int result = 0;
+    if (SetupContext.driverInstalled != 0) {
+        result = RunUninstall(SetupContext);
+    } else if (installRequested == 1) {
+        result = StartWorker(SetupContext, 1);
+    }
+    ShowQueuedEndBoxes();
+    ReleaseDrawingObjects(SetupContext);
+    PostQuitMessage(result);
+}
+
+LRESULT OnCommand(WPARAM wParam, LPARAM lParam) {
+    const WORD command = LOWORD(wParam);
+    if (silentMode == 0 && command == CMD_PROCEDURE_END) {
+        ShowEndBox(lParam, true);
+    } else if (command == CMD_COMMAND_LINE_RUN && lParam == COMMAND_LINE_RUN_PARAMETER) {
+        OnCommandLineRun();
+    }
     return 0;
 }
 
@@ -30,10 +247,24 @@ LRESULT CALLBACK MainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
     switch (message) {
     case WM_CREATE:
         return OnCreate(window);
+    case WM_DESTROY:
+        return OnDestroy(window);
+    case WM_PAINT:
+        return OnPaint(window);
     case WM_CLOSE:
         return OnClose();
-    case WM_DESTROY:
-        return OnDestroy();
+    case WM_ERASEBKGND:
+        return OnEraseBackground(reinterpret_cast<HDC>(wParam));
+    case WM_KEYDOWN:
+        return OnKeyDown(window, wParam);
+    case WM_COMMAND:
+        return OnCommand(wParam, lParam);
+    case WM_TIMER:
+        return OnTimer(window, wParam);
+    case WM_MOUSEMOVE:
+        return OnMouseMove(lParam);
+    case WM_LBUTTONDOWN:
+        return OnLeftButtonDown(window, lParam);
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }

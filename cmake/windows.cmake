@@ -44,9 +44,13 @@ target_link_libraries(mossgate_core PUBLIC mossgate_crypto)
 
 # The program's Windows code, apart from its entry point, so that tests link it too.
 add_library(mossgate_win STATIC
+    app/publisher_links.cpp
+    app/rendering.cpp
     app/setup_context.cpp
     app/startup.cpp
+    app/status_text.cpp
     app/window_procedure.cpp
+    app/worker.cpp
     env/driver_probe.cpp
     env/folders.cpp
     env/os_version.cpp
@@ -56,12 +60,15 @@ add_library(mossgate_win STATIC
     package/package_resource.cpp
     procedures/driver_setup_runner.cpp
     procedures/end_message.cpp
+    procedures/install.cpp
     procedures/registry_values.cpp
     procedures/shortcuts.cpp
+    procedures/start_menu.cpp
+    procedures/uninstall.cpp
 )
 target_compile_options(mossgate_win PRIVATE ${MOSSGATE_WARNINGS})
 target_compile_definitions(mossgate_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
-target_link_libraries(mossgate_win PUBLIC mossgate_core ole32 uuid user32 gdi32 advapi32 setupapi shell32)
+target_link_libraries(mossgate_win PUBLIC mossgate_core ole32 uuid user32 gdi32 advapi32 setupapi)
 
 # Host tools (artwork, packer) are built natively by a nested build.
 set(MOSSGATE_HOST_TOOLS ${CMAKE_BINARY_DIR}/host-tools)

@@ -25,7 +25,9 @@ target_compile_definitions(gtest PUBLIC GTEST_HAS_NOTIFICATION_=1)
 target_compile_options(gtest PUBLIC
     -include ${PROJECT_SOURCE_DIR}/tests/windows/support/gtest_notification.h)
 
-add_library(windows_test_support STATIC tests/windows/support/test_process.cpp)
+add_library(windows_test_support STATIC
+    tests/windows/support/installed_state.cpp
+    tests/windows/support/test_process.cpp)
 target_include_directories(windows_test_support PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_options(windows_test_support PRIVATE ${MOSSGATE_WARNINGS})
 target_link_libraries(windows_test_support PUBLIC mossgate_win gtest)
@@ -43,7 +45,12 @@ add_executable(scenario_tests ${MOSSGATE_SCENARIO_TESTS})
 target_compile_options(scenario_tests PRIVATE ${MOSSGATE_WARNINGS})
 target_link_libraries(scenario_tests PRIVATE windows_test_support gtest_main)
 add_dependencies(scenario_tests MOSSGATE_CD_Pack_Setup)
-set(MOSSGATE_SCENARIO_SUITES SingleInstance)
+add_executable(trace_program WIN32 tests/windows/support/trace_program.cpp)
+add_dependencies(scenario_tests trace_program)
+set(MOSSGATE_SCENARIO_SUITES
+    SingleInstance InstallThenRemove RemoveOnCleanMachine DriverCAsksForRestart DriverCFails
+    DriverDFailsDuringRemoval UserProgramsValueUnusable LockedFileDuringRemoval
+    StartMenuFolderHoldsMore LinkInStartMenuFolder RemovalFromInstalledCopy UninstallCommand)
 foreach(suite IN LISTS MOSSGATE_SCENARIO_SUITES)
     add_test(NAME scenario.${suite} COMMAND scenario_tests --gtest_filter=${suite}.*)
 endforeach()
@@ -68,3 +75,4 @@ add_test(NAME windows.dll_planting COMMAND planting_tests)
 # the search order the one Windows uses for DLLs outside its known list.
 set_tests_properties(windows.dll_planting PROPERTIES
     ENVIRONMENT "MOSSGATE_EXTRA_DLLOVERRIDES=shell32,shfolder=n,b")
+include(cmake/standin_tests.cmake)

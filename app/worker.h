@@ -1,0 +1,17 @@
+// The one install worker. The window thread sets workerRunning to 1 before the
+// thread exists; the worker stores its result, then sets workerRunning to 0 as its
+// last store. Procedures post their end message before they return, so the window
+// handles it after the worker has finished its work.
+#pragma once
+
+#include "app/setup_context.h"
+
+namespace mossgate {
+
+// wait = 1: blocks until the worker has ended and returns its result. Otherwise
+// returns 0 once the thread exists. -1 when the thread cannot be created.
+int StartWorker(SetupContextRecord& context, int wait);
+
+DWORD WINAPI WorkerMain(LPVOID context);
+
+} // namespace mossgate

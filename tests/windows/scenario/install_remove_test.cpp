@@ -1,0 +1,265 @@
+// The real twin installing and removing the sample package unattended ("-h -i",
+// "-h -u"), each suite in a fresh prefix. Exit codes are full 32-bit values.
+#include "env/driver_probe.h"
+#include "tests/windows/support/installed_state.h"
+#include "tests/windows/support/test_process.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace {
+
+using namespace mossgate::testing;
+
+constexpr const char* kLogName = "standin-starts.log";
+
+std::string LogPath() {
+    return TempFolder("scenario") + "\\" + kLogName;
+}
+
+std::string InstalledCopy() {
+    return InstallFolder() + "\\MOSSGATE_CD_Pack_Setup.exe";
+}
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void ExpectShortcutsIn(const std::string& folder, bool present) {
+    for (const char* file : kShortcutFiles) {
+        EXPECT_EQ(Exists(folder + "\\" + file), present) << folder << "\\" << file;
+    }
+}
+
+void ExpectFullyInstalled() {
+    const auto sources = PackageSources();
+    ASSERT_EQ(sources.size(), 61u) << "package manifest not found beside the build";
+    for (const auto& [name, source] : sources) {
+        const std::string installed = InstallFolder() + "\\" + name;
+        ASSERT_TRUE(Exists(installed)) << installed;
+        EXPECT_EQ(ReadWholeFile(installed), ReadWholeFile(source)) << name;
+    }
+    EXPECT_EQ(ReadWholeFile(InstalledCopy()), ReadWholeFile(TwinPath()));
+    ExpectShortcutsIn(UserStartMenuFolder(), true);
+    ExpectShortcutsIn(CommonStartMenuFolder(), true);
+    EXPECT_EQ(UninstallValue("DisplayName"), std::optional<std::string>("MOSSGATE C+D Package"));
+    EXPECT_EQ(UninstallValue("Publisher"), std::optional<std::string>("Kestrine Software"));
+    EXPECT_EQ(UninstallValue("UninstallString"),
+              std::optional<std::string>("\"" + InstalledCopy() + "\""));
+    EXPECT_EQ(UninstallValue("DisplayIcon"), std::optional<std::string>(InstalledCopy()));
+    EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 1);
+}
+
+void ExpectFullyRemoved() {
+    EXPECT_FALSE(Exists(InstallFolder()));
+    EXPECT_TRUE(Exists("C:\\Program Files\\KS")) << "the maker-level folder must stay";
+    EXPECT_FALSE(Exists(UserStartMenuFolder()));
+    EXPECT_FALSE(Exists(CommonStartMenuFolder()));
+    EXPECT_TRUE(Exists(UserProgramsFolder() + "\\Kestrine"));
+    EXPECT_TRUE(Exists(CommonProgramsFolder() + "\\Kestrine"));
+    EXPECT_FALSE(UninstallKeyExists());
+    EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 0);
+}
+
+std::string ExpectedLogLine(const char* program, const char* switches) {
+    return InstallFolder() + "\\" + program + "\t" + switches + "\t" + InstallFolder();
+}
+
+TEST(InstallThenRemove, SilentInstallThenSilentInstallAgainRemoves) {
+    const std::string log = LogPath();
+    UseStandinLog(log);
+    ASSERT_EQ(mossgate::ProbeInstalledDrivers(), 0);
+
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    ExpectFullyInstalled();
+    const auto starts = StandinLogLines(log);
+    ASSERT_EQ(starts.size(), 2u);
+    // The twin runs on 64-bit Windows without WOW64, so it starts the ".exe" builds.
+    EXPECT_EQ(starts[0], ExpectedLogLine("MOSSGATE_C_Setup.exe", "-h -i -H -n"));
+    EXPECT_EQ(starts[1], ExpectedLogLine("MOSSGATE_D_Setup.exe", "-h -i -H -n"));
+
+    UseStandinLog(log);
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    ExpectFullyRemoved();
+    const auto removals = StandinLogLines(log);
+    ASSERT_EQ(removals.size(), 2u);
+    EXPECT_EQ(removals[0], ExpectedLogLine("MOSSGATE_C_Setup.exe", "-h -u -H"));
+    EXPECT_EQ(removals[1], ExpectedLogLine("MOSSGATE_D_Setup.exe", "-h -u -H"));
+}
+
+TEST(RemoveOnCleanMachine, SilentRemoveChangesNothing) {
+    const std::string log = LogPath();
+    UseStandinLog(log);
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
+    EXPECT_FALSE(Exists("C:\\Program Files\\KS"));
+    EXPECT_FALSE(Exists(UserProgramsFolder() + "\\Kestrine"));
+    EXPECT_FALSE(UninstallKeyExists());
+    EXPECT_TRUE(StandinLogLines(log).empty());
+}
+
+TEST(DriverCAsksForRestart, InstallStopsBeforeDriverDAndLeavesTheFiles) {
+    const std::string log = LogPath();
+    UseStandinLog(log);
+    SetChildEnvironment("MOSSGATE_STANDIN_EXIT_C", "1");
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(-21));
+    SetChildEnvironment("MOSSGATE_STANDIN_EXIT_C", nullptr);
+    EXPECT_EQ(StandinLogLines(log).size(), 1u) << "driver D must not start";
+    EXPECT_EQ(PackageSources().size(), 61u);
+    for (const auto& [name, source] : PackageSources()) {
+        EXPECT_TRUE(Exists(InstallFolder() + "\\" + name)) << name;
+    }
+    ExpectShortcutsIn(UserStartMenuFolder(), false);
+    ExpectShortcutsIn(CommonStartMenuFolder(), false);
+    EXPECT_FALSE(Exists(InstalledCopy()));
+    EXPECT_FALSE(UninstallKeyExists());
+}
+
+TEST(DriverCFails, InstallReportsMinus20) {
+    for (const char* code : {"-1", "0xC0000005"}) {
+        SetChildEnvironment("MOSSGATE_STANDIN_EXIT_C", code);
+        EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(-20)) << code;
+    }
+    SetChildEnvironment("MOSSGATE_STANDIN_EXIT_C", nullptr);
+    EXPECT_FALSE(UninstallKeyExists());
+}
+
+TEST(DriverDFailsDuringRemoval, DriverCIsRemovedAndEverythingElseStays) {
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    const std::string log = LogPath();
+    UseStandinLog(log);
+    SetChildEnvironment("MOSSGATE_STANDIN_EXIT_D", "-1");
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(-20));
+    SetChildEnvironment("MOSSGATE_STANDIN_EXIT_D", nullptr);
+    EXPECT_EQ(StandinLogLines(log).size(), 2u);
+    EXPECT_EQ(mossgate::ProbeDriverInterface(mossgate::DRIVER_INTERFACE_CLASSES[0]), nullptr)
+        << "driver C is removed first";
+    EXPECT_TRUE(Exists(InstallFolder() + "\\readme.txt"));
+    ExpectShortcutsIn(UserStartMenuFolder(), true);
+    EXPECT_TRUE(UninstallKeyExists());
+}
+
+void SetUserProgramsValue(DWORD type, const std::string& text) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER,
+                          "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                          &key),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, "Programs", 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(key);
+}
+
+TEST(UserProgramsValueUnusable, OnlyTheAllUsersShortcutsAreMade) {
+    const std::string userPrograms = UserProgramsFolder();
+    ASSERT_FALSE(userPrograms.empty());
+    SetUserProgramsValue(REG_EXPAND_SZ, userPrograms);
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    EXPECT_FALSE(Exists(userPrograms + "\\Kestrine"));
+    ExpectShortcutsIn(CommonStartMenuFolder(), true);
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
+
+    SetUserProgramsValue(REG_SZ, ""); // empty counts as missing
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    EXPECT_FALSE(Exists(userPrograms + "\\Kestrine"));
+    EXPECT_FALSE(Exists("\\Kestrine"));
+    ExpectShortcutsIn(CommonStartMenuFolder(), true);
+}
+
+TEST(LockedFileDuringRemoval, RemovalEndsAndLeavesThatFile) {
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    const std::string locked = InstallFolder() + "\\readme.txt";
+    HANDLE holder = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
+    CloseHandle(holder);
+    EXPECT_TRUE(Exists(locked));
+    EXPECT_FALSE(Exists(InstallFolder() + "\\MOSSGATE_C_Setup.exe"));
+    EXPECT_FALSE(UninstallKeyExists());
+}
+
+TEST(StartMenuFolderHoldsMore, DotFolderStaysWithItsParentAndOtherFilesGo) {
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    const std::string menu = UserStartMenuFolder();
+    ASSERT_TRUE(CreateDirectoryA((menu + "\\.keep").c_str(), nullptr));
+    ReadWholeFile(menu); // nothing to read; the folder exists
+    HANDLE extra = CreateFileA((menu + "\\notes.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(extra, INVALID_HANDLE_VALUE);
+    CloseHandle(extra);
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
+    EXPECT_TRUE(Exists(menu + "\\.keep"));
+    EXPECT_FALSE(Exists(menu + "\\notes.txt"));
+    ExpectShortcutsIn(menu, false);
+    EXPECT_FALSE(Exists(CommonStartMenuFolder()));
+}
+
+TEST(LinkInStartMenuFolder, TheLinkedFolderOutsideIsUntouched) {
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    const std::string outside = TempFolder("outside");
+    const std::string precious = outside + "\\precious.txt";
+    HANDLE file = CreateFileA(precious.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    const std::string link = UserStartMenuFolder() + "\\planted";
+    if (!CreateSymbolicLinkA(link.c_str(), outside.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) {
+        GTEST_SKIP() << "this Wine cannot make a folder link (error " << GetLastError() << ")";
+    }
+    ASSERT_TRUE(GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
+    EXPECT_TRUE(Exists(precious));
+    EXPECT_FALSE(Exists(link));
+}
+
+bool PendingDeletionNames(const std::string& path) {
+    char value[16384];
+    DWORD cbValue = sizeof(value);
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                     "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, value,
+                     &cbValue) != ERROR_SUCCESS) {
+        return false;
+    }
+    for (const char* at = value; *at != '\0'; at += strlen(at) + 1) {
+        const std::string entry = at;
+        if (entry.size() >= path.size() &&
+            lstrcmpiA(entry.substr(entry.size() - path.size()).c_str(), path.c_str()) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(RemovalFromInstalledCopy, CopyAndFolderAreDeletedAtRestart) {
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    EXPECT_EQ(RunSetup(InstalledCopy(), "-h -u"), std::optional<int32_t>(0));
+    EXPECT_FALSE(Exists(InstallFolder() + "\\readme.txt"));
+    EXPECT_FALSE(UninstallKeyExists());
+    EXPECT_TRUE(PendingDeletionNames(InstalledCopy().substr(2)));
+    EXPECT_TRUE(PendingDeletionNames(InstallFolder().substr(2)));
+}
+
+TEST(UninstallCommand, RunTheWayWindowsRunsItStartsTheInstalledCopy) {
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    ASSERT_TRUE(CopyFileA((ExecutableFolder() + "\\trace_program.exe").c_str(), "C:\\Program.exe",
+                          FALSE));
+    const auto command = UninstallValue("UninstallString");
+    ASSERT_TRUE(command.has_value());
+    std::string commandLine = *command + " -h -u";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &info));
+    WaitForSingleObject(info.hProcess, 120000);
+    DWORD code = 1;
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    EXPECT_EQ(static_cast<int32_t>(code), 0);
+    EXPECT_FALSE(Exists("C:\\Program.exe.ran")) << "the planted C:\\Program.exe was started";
+    EXPECT_FALSE(UninstallKeyExists()) << "the installed copy did not run the removal";
+}
+
+} // namespace

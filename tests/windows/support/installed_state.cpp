@@ -1,0 +1,139 @@
+#include "tests/windows/support/installed_state.h"
+
+#include "tests/windows/support/test_process.h"
+
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace mossgate::testing {
+
+namespace {
+
+constexpr const char* kUninstallKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KS:MOSSGATE_CD {C76D3BC2-E852-4d06}";
+
+std::optional<std::string> ReadString(HKEY root, const char* key, const char* name) {
+    char value[4096];
+    DWORD cbValue = sizeof(value);
+    DWORD type = 0;
+    if (RegGetValueA(root, key, name, RRF_RT_REG_SZ, &type, value, &cbValue) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return std::string(value);
+}
+
+std::string WindowsPathOf(const std::string& unixPath) {
+    std::string path = "Z:" + unixPath;
+    for (char& c : path) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    return path;
+}
+
+} // namespace
+
+std::string InstallFolder() {
+    return "C:\\Program Files\\KS\\MOSSGATE_CD_Pack";
+}
+
+std::string UserProgramsFolder() {
+    return ReadString(HKEY_CURRENT_USER,
+                      "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                      "Programs")
+        .value_or("");
+}
+
+std::string CommonProgramsFolder() {
+    return "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
+}
+
+std::string UserStartMenuFolder() {
+    return UserProgramsFolder() + "\\Kestrine\\MOSSGATE_CD_Pack";
+}
+
+std::string CommonStartMenuFolder() {
+    return CommonProgramsFolder() + "\\Kestrine\\MOSSGATE_CD_Pack";
+}
+
+std::vector<std::pair<std::string, std::string>> PackageSources() {
+    std::vector<std::pair<std::string, std::string>> sources;
+    std::ifstream manifest(ExecutableFolder() + "\\..\\package\\package.manifest");
+    std::string line;
+    while (std::getline(manifest, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        const size_t first = line.find('\t');
+        const size_t second = line.find('\t', first + 1);
+        if (first == std::string::npos || second == std::string::npos) {
+            continue;
+        }
+        std::string source = line.substr(second + 1);
+        sources.emplace_back(line.substr(0, first),
+                             source[0] == '/' ? WindowsPathOf(source) : source);
+    }
+    return sources;
+}
+
+std::optional<std::string> UninstallValue(const char* name) {
+    return ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, name);
+}
+
+bool UninstallKeyExists() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+std::optional<int32_t> RunSetup(const std::string& program, const std::string& arguments,
+                                uint32_t timeoutMs) {
+    ChildProcess child;
+    if (!StartProgram(program, arguments, child)) {
+        return std::nullopt;
+    }
+    return WaitForExit(child, timeoutMs);
+}
+
+void UseStandinLog(const std::string& path) {
+    DeleteFileA(path.c_str());
+    SetChildEnvironment("MOSSGATE_STANDIN_LOG", path.c_str());
+}
+
+std::vector<std::string> StandinLogLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::istringstream text(ReadWholeFile(path));
+    std::string line;
+    while (std::getline(text, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (!line.empty()) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+void SetChildEnvironment(const char* name, const char* value) {
+    SetEnvironmentVariableA(name, value);
+}
+
+std::string TempFolder(const std::string& name) {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    std::string folder = std::string(temp) + name;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+} // namespace mossgate::testing

@@ -1,0 +1,42 @@
+// What an install leaves on the system, as the scenario tests look at it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace mossgate::testing {
+
+std::string InstallFolder();        // the twin's: below C:\Program Files
+std::string UserProgramsFolder();   // from the per-user Shell Folders key
+std::string CommonProgramsFolder(); // the all-users Programs folder
+std::string UserStartMenuFolder();  // <user Programs>\Kestrine\MOSSGATE_CD_Pack
+std::string CommonStartMenuFolder();
+
+constexpr const char* kShortcutFiles[] = {"Readme.LNK", "MOSSGATE C Control Panel.LNK",
+                                          "MOSSGATE D Control Panel.LNK"};
+
+// (name, Windows path of its source file) of every package entry, in directory
+// order, from the manifest the build wrote beside the package.
+std::vector<std::pair<std::string, std::string>> PackageSources();
+
+std::optional<std::string> UninstallValue(const char* name);
+bool UninstallKeyExists();
+
+// Runs the twin (or another copy) with a command line and waits for its exit code.
+std::optional<int32_t> RunSetup(const std::string& program, const std::string& arguments,
+                                uint32_t timeoutMs = 120000);
+
+// The stand-in driver setup programs' start log (one line a start), set up by
+// UseStandinLog; empty when nothing started.
+void UseStandinLog(const std::string& path);
+std::vector<std::string> StandinLogLines(const std::string& path);
+
+// Sets or clears (value null) an environment variable that children inherit.
+void SetChildEnvironment(const char* name, const char* value);
+
+std::string TempFolder(const std::string& name);
+
+} // namespace mossgate::testing
