@@ -80,7 +80,7 @@ ExternalProject_Add(host_tools
                -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
-    BUILD_BYPRODUCTS ${MOSSGATE_HOST_TOOLS}/make_artwork
+    BUILD_BYPRODUCTS ${MOSSGATE_HOST_TOOLS}/make_artwork ${MOSSGATE_HOST_TOOLS}/packer
 )
 
 add_custom_command(

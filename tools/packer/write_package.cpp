@@ -123,7 +123,10 @@ class TemporaryPackage {
         if (folder.empty()) {
             folder = ".";
         }
-        std::string pattern = (folder / ("." + output.filename().string() + ".packer-XXXXXX")).string();
+        std::string hidden = output.filename().string();
+        hidden.insert(hidden.begin(), '.');
+        hidden.append(".packer-XXXXXX");
+        std::string pattern = (folder / hidden).string();
         fd_ = FileDescriptor(::mkostemp(pattern.data(), O_CLOEXEC));
         if (fd_.get() < 0) {
             throw PackerError(SystemMessage("cannot create a file beside " + output.string(), errno));
