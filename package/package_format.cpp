@@ -29,6 +29,9 @@ Keystream StartKeystream(uint32_t seed, uint32_t size, const uint8_t key[KEY_BYT
 }
 
 void ApplyKeystream(Keystream& stream, uint8_t* bytes, size_t count) {
+    if (count > stream.remaining) {
+        count = stream.remaining;
+    }
     uint32_t running = stream.running;
     uint32_t counter = stream.remaining;
     const uint8_t* key = stream.key;
@@ -62,8 +65,11 @@ bool EntryInBounds(const PackageEntry& entry, size_t imageSize) {
     return entry.dataSize != 0 && end <= imageSize;
 }
 
-EntryOutcome ReadPackageEntry(const PackageEntry& entry, uint8_t* image, size_t imageSize,
+EntryOutcome ReadPackageEntry(const PackageEntry& givenEntry, uint8_t* image, size_t imageSize,
                               WalkState& state) {
+    // The entry may lie inside the bytes about to be descrambled (a directory entry
+    // read in place whose payload overlaps the directory): work on a copy of it.
+    const PackageEntry entry = givenEntry;
     if (image == nullptr || !EntryInBounds(entry, imageSize)) {
         return EntryOutcome::OutOfBounds;
     }
@@ -99,11 +105,22 @@ bool IsSeparator(char c) {
     return c == '\\' || c == '/';
 }
 
-bool HasParentComponent(const char* name) {
+// Windows drops trailing dots and blanks from a path component, so ".. " and
+// "..." could turn into ".." or "."; a component ending in either is refused, and
+// so is "." and "..".
+bool IsUnsafeComponent(const char* begin, const char* end) {
+    if (begin == end) {
+        return false; // "a\\b": an empty component names nothing new
+    }
+    const char last = end[-1];
+    return last == '.' || last == ' ';
+}
+
+bool HasUnsafeComponent(const char* name) {
     const char* component = name;
     for (const char* at = name;; ++at) {
         if (*at == '\0' || IsSeparator(*at)) {
-            if (at - component == 2 && component[0] == '.' && component[1] == '.') {
+            if (IsUnsafeComponent(component, at)) {
                 return true;
             }
             if (*at == '\0') {
@@ -124,7 +141,7 @@ bool IsContainedRelativeName(const PackageEntry& entry) {
     if (std::strchr(name, ':') != nullptr) {
         return false;
     }
-    return !HasParentComponent(name);
+    return !HasUnsafeComponent(name);
 }
 
 bool CopyPackageDirectory(const uint8_t* image, size_t imageSize,

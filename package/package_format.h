@@ -81,7 +81,8 @@ EntryOutcome ReadPackageEntry(const PackageEntry& entry, uint8_t* image, size_t 
 const char* TerminatedEntryName(const PackageEntry& entry);
 
 // A name that stays below the install folder: terminated, not empty, not absolute,
-// no drive or stream colon, no ".." component (either separator counts).
+// no drive or stream colon, and no component ending in a dot or blank (which
+// covers "." and ".."; Windows trims those endings). Either separator counts.
 bool IsContainedRelativeName(const PackageEntry& entry);
 
 // Reads the directory at the start of an image; false when the image is 9516 bytes

@@ -468,7 +468,14 @@ TEST(EntryNames, WhatStaysBelowTheInstallFolder) {
         {"sub/file.txt", true},
         {"a..b", true},
         {"..a", true},
-        {"a..", true},
+        {"a..", false},   // Windows trims trailing dots: a trap, refused
+        {"...", false},   // would name the folder itself
+        {".. ", false},   // trimmed, this is ".."
+        {".. \\x", false},
+        {"sub. \\x", false},
+        {"a.b.", false},
+        {"sub\\.\\x", false},
+        {"a\\\\b", true}, // an empty component names nothing new
         {".hidden", true},
         {"a\\b\\c\\d.txt", true},
         {"", false},
