@@ -75,4 +75,14 @@ add_test(NAME windows.dll_planting COMMAND planting_tests)
 # the search order the one Windows uses for DLLs outside its known list.
 set_tests_properties(windows.dll_planting PROPERTIES
     ENVIRONMENT "MOSSGATE_EXTRA_DLLOVERRIDES=shell32,shfolder=n,b")
+# The window under Xvfb, driven with xdotool; screenshots go to build/<preset>/artifacts.
+add_executable(link_recorder WIN32 tests/gui/link_recorder.cpp)
+add_executable(window_info tests/gui/window_info.cpp)
+foreach(scenario ready clicks install remove failed-removal)
+    add_test(NAME gui.${scenario}
+        COMMAND ${PROJECT_SOURCE_DIR}/tests/gui/window_test.sh ${scenario}
+                ${CMAKE_BINARY_DIR}/bin ${CMAKE_BINARY_DIR}/artifacts ${MOSSGATE_GENERATED})
+    set_tests_properties(gui.${scenario} PROPERTIES LABELS gui TIMEOUT 300)
+endforeach()
+
 include(cmake/standin_tests.cmake)

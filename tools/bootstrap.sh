@@ -12,7 +12,7 @@ packages=(
   g++ clang libclang-rt-14-dev llvm
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64
   wine wine64 libwine
-  xvfb xauth xdotool imagemagick x11-utils fonts-liberation
+  xvfb xauth xdotool imagemagick x11-utils fonts-liberation libx11-dev libxfixes-dev
   libssl-dev googletest libgtest-dev libbenchmark-dev
 )
 

@@ -221,7 +221,8 @@ bool PendingDeletionNames(const std::string& path) {
                      &cbValue) != ERROR_SUCCESS) {
         return false;
     }
-    for (const char* at = value; *at != '\0'; at += strlen(at) + 1) {
+    // Pairs of source and target, the target empty for a deletion: walk every string.
+    for (const char* at = value; at < value + cbValue; at += strlen(at) + 1) {
         const std::string entry = at;
         if (entry.size() >= path.size() &&
             lstrcmpiA(entry.substr(entry.size() - path.size()).c_str(), path.c_str()) == 0) {

@@ -1,0 +1,208 @@
+#!/usr/bin/env bash
+# The real twin's window under Xvfb and Wine, driven with xdotool and checked by
+# its pixels and by what it does. One scenario a run, each in its own prefix and
+# on its own X display (clicks and focus must not meet another test's window).
+#   window_test.sh SCENARIO BIN_DIR ARTIFACT_DIR GENERATED_DIR
+# Scenarios: ready, clicks, install, remove, failed-removal.
+set -u
+if [ -z "${MOSSGATE_GUI_DISPLAY:-}" ]; then
+    export MOSSGATE_GUI_DISPLAY=1
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+scenario=$1 bin=$2 artifacts=$3 generated=$4
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$here/../wine/wine-env.sh"
+mkdir -p "$artifacts"
+
+TITLE='^Kestrine MOSSGATE Package Installation \(Version 2\.1\.5\.2\)$'
+CLASS=MossgatePack0Installer0MainWindow0
+failures=0
+pass() { echo "ok   $*"; }
+fail() { echo "FAIL $*"; failures=$((failures + 1)); }
+check() { if eval "$2"; then pass "$1"; else fail "$1"; fi; }
+
+template=$("$here/../wine/template-prefix.sh") || exit 1
+WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/mossgate-gui.XXXXXX")
+export WINEPREFIX
+cp -a "$template/." "$WINEPREFIX/"
+cleanup() {
+    stop_prefix
+    [ -n "${MOSSGATE_KEEP_PREFIX:-}" ] || rm -rf "$WINEPREFIX"
+}
+trap cleanup EXIT
+warm_prefix
+
+# The browser is a recorder: every link the program opens lands in a file.
+cp "$bin/link_recorder.exe" "$WINEPREFIX/drive_c/link_recorder.exe"
+for protocol in http https; do
+    "$WINELOADER" reg add "HKCR\\$protocol\\shell\\open\\command" /ve /f \
+        /d '"C:\link_recorder.exe" "%1"' >/dev/null 2>&1
+done
+links_file="$WINEPREFIX/drive_c/link_recorder.exe.links"
+links() { [ -f "$links_file" ] && tr -d '\r"' <"$links_file"; }
+
+wine_run() { "$WINELOADER" "$@" </dev/null 2>/dev/null; }
+
+start_program() { # args: environment assignments for the program
+    out=$(mktemp)
+    env "$@" "$WINELOADER" "$bin/launcher.exe" "$bin/MOSSGATE_CD_Pack_Setup.exe" \
+        </dev/null >"$out" 2>/dev/null &
+    launcher_pid=$!
+    window=$(timeout 60 xdotool search --sync --onlyvisible --name "$TITLE" | head -n 1)
+    [ -n "$window" ] || { fail "the window appeared"; exit 1; }
+    sleep 1.5 # first paint
+    read -r cx cy cw ch < <(wine_run "$bin/window_info.exe" client "$CLASS" | tr -d "\r")
+}
+
+exit_code() { # waits for the program; prints its full 32-bit exit code
+    local waited=0
+    while kill -0 "$launcher_pid" 2>/dev/null && [ $waited -lt 120 ]; do
+        sleep 1; waited=$((waited + 1))
+    done
+    sed -n 's/^exit code: //p' "$out" | tr -d '\r'
+}
+
+window_gone() { ! xdotool search --onlyvisible --name "$TITLE" >/dev/null 2>&1; }
+
+shot() { # name: client area screenshot
+    import -window root -crop "${cw}x${ch}+${cx}+${cy}" +repage "$artifacts/$scenario-$1.png"
+    echo "$artifacts/$scenario-$1.png"
+}
+
+pixel() { # file x y: "r,g,b"
+    convert "$1" -format '%[fx:int(255*p{'"$2,$3"'}.r)],%[fx:int(255*p{'"$2,$3"'}.g)],%[fx:int(255*p{'"$2,$3"'}.b)]' info:
+}
+
+region() { # file WxH+X+Y statistic (minima, maxima, mean) of the grey level
+    convert "$1" -crop "$2" +repage -colorspace gray -format "%[fx:$3]" info:
+}
+
+click() { xdotool mousemove $((cx + $1)) $((cy + $2)) click 1; sleep "${3:-0.5}"; }
+
+box_window() { timeout "${2:-30}" xdotool search --sync --name "^$1\$" 2>/dev/null | head -n 1; }
+
+check_ready_look() { # shot-file button-label line-kind
+    local s=$1
+    check "client area is 900 x 524 (got ${cw} x ${ch})" '[ "$cw" = 900 ] && [ "$ch" = 524 ]'
+    check "the white panel spans the width below the picture" \
+        '[ "$(pixel "$s" 2 428)" = 255,255,255 ] && [ "$(pixel "$s" 897 521)" = 255,255,255 ] && [ "$(pixel "$s" 450 440)" = 255,255,255 ]'
+    check "button outline at (580,444)-(880,504)" \
+        '[ "$(pixel "$s" 730 444)" = 0,0,0 ] && [ "$(pixel "$s" 730 504)" = 0,0,0 ] && [ "$(pixel "$s" 580 474)" = 0,0,0 ] && [ "$(pixel "$s" 880 474)" = 0,0,0 ]'
+    check "button face white outside its label" '[ "$(pixel "$s" 590 450)" = 255,255,255 ]'
+    check "a label is drawn inside the button" '[ "$(region "$s" 200x40+630+454 minima)" = 0 ]'
+    check "status line 1 is black" '[ "$(region "$s" 500x16+20+454 minima)" = 0 ]'
+    check "status line 2 is grey (100,100,100)" \
+        '[ "$(region "$s" 500x16+20+474 "int(255*minima)")" = 100 ]'
+    check "the O/S label is white over the picture" '[ "$(region "$s" 200x30+20+391 maxima)" = 1 ]'
+    convert "$generated/background.bmp" -crop 900x388+0+0 +repage "$artifacts/picture-top.png"
+    convert "$s" -crop 900x388+0+0 +repage "$artifacts/$scenario-top.png"
+    check "the picture fills the upper rows unchanged" \
+        '[ "$(compare -metric AE "$artifacts/picture-top.png" "$artifacts/$scenario-top.png" null: 2>&1)" = 0 ]'
+}
+
+case $scenario in
+ready)
+    start_program
+    s=$(shot ready)
+    check_ready_look "$s"
+    xdotool key Escape
+    sleep 2
+    check "Esc closes the window" window_gone
+    check "exit code 0 after a normal close" '[ "$(exit_code)" = 0 ]'
+    ;;
+clicks)
+    start_program
+    click 100 500 1
+    click 580 474 1
+    click 700 504 1
+    s=$(shot after-misses)
+    check "clicks in the panel and on the border line start nothing" \
+        '[ -z "$(links)" ] && [ "$(pixel "$s" 730 474)" != 0,0,0 ] && [ "$(pixel "$s" 590 450)" = 255,255,255 ]'
+    gcc -O1 -o "$artifacts/x_cursor" "$here/x_cursor.c" -lX11 -lXfixes
+    xdotool mousemove $((cx + 300)) $((cy + 480)); sleep 0.5
+    panel=$("$artifacts/x_cursor")
+    xdotool mousemove $((cx + 300)) $((cy + 200)); sleep 0.5
+    picture=$("$artifacts/x_cursor")
+    xdotool mousemove $((cx + 300)) $((cy + 423)); sleep 0.5
+    last_row=$("$artifacts/x_cursor")
+    xdotool mousemove $((cx + 300)) $((cy + 424)); sleep 0.5
+    first_panel_row=$("$artifacts/x_cursor")
+    check "another cursor above the picture ($picture) than over the panel ($panel)" \
+        '[ -n "$picture" ] && [ "$picture" != "$panel" ] && [ "$last_row" = "$picture" ] && [ "$first_panel_row" = "$panel" ]'
+    click 300 200 2
+    check "a click on the picture opens the publisher link" \
+        '[ "$(links)" = "https://www.kestrine.example/mossgate" ]'
+    wine_run "$bin/window_info.exe" close "$CLASS"
+    sleep 2
+    check "the close box closes the window" window_gone
+    check "exit code 0" '[ "$(exit_code)" = 0 ]'
+    ;;
+install)
+    # Driver C's stand-in takes its time, so that the progress box can be watched.
+    start_program MOSSGATE_STANDIN_WAIT_MS_C=6000
+    shot ready >/dev/null
+    click 730 474 0.3
+    sleep 1
+    # Four shots a quarter second apart span at least one tick of the 500 ms timer.
+    shots=()
+    for i in 1 2 3 4; do shots+=("$(shot progress-$i)"); sleep 0.25; done
+    a=${shots[0]}
+    check "the progress box replaces the button" '[ "$(pixel "$a" 590 450)" = 0,0,0 ]'
+    word_changes=0 other_changes=0
+    for i in 0 1 2; do
+        n=$(compare -metric AE "${shots[$i]}" "${shots[$((i + 1))]}" null: 2>&1)
+        convert "${shots[$i]}" -fill black -draw 'rectangle 580,444 880,489' "$artifacts/masked-a.png"
+        convert "${shots[$((i + 1))]}" -fill black -draw 'rectangle 580,444 880,489' "$artifacts/masked-b.png"
+        m=$(compare -metric AE "$artifacts/masked-a.png" "$artifacts/masked-b.png" null: 2>&1)
+        word_changes=$((word_changes + n)) other_changes=$((other_changes + m))
+    done
+    rm -f "$artifacts/masked-a.png" "$artifacts/masked-b.png"
+    check "the word \"Installing\" blinks ($word_changes pixels change, $other_changes elsewhere)" \
+        '[ "$word_changes" -gt 0 ] && [ "$other_changes" = 0 ]'
+    check "the step text is shown under it" '[ "$(region "$a" 300x16+580+486 maxima)" = 1 ]'
+    xdotool key Escape; xdotool key Return; click 730 474 0.2
+    wine_run "$bin/window_info.exe" close "$CLASS"
+    sleep 1
+    check "Esc, Enter, clicks and the close box are ignored while installing" \
+        '! window_gone && [ "$(tr -d "\r" <"$out")" = "" ]'
+    box=$(box_window "REBOOT YOUR SYSTEM" 90)
+    check "the reboot notice appears" '[ -n "$box" ]'
+    check "the after-install link was opened" \
+        '[ "$(links)" = "https://www.kestrine.example/mossgate/installed-cd-pack" ]'
+    import -window root "$artifacts/install-reboot-notice.png"
+    [ -n "$box" ] && xdotool key --window "$box" Return
+    check "dismissing it closes the window with exit code 0" '[ "$(exit_code)" = 0 ] && window_gone'
+    check "the package is installed" '[ -f "$WINEPREFIX/drive_c/Program Files/KS/MOSSGATE_CD_Pack/readme.txt" ]'
+    ;;
+remove|failed-removal)
+    wine_run "$bin/launcher.exe" "$bin/MOSSGATE_CD_Pack_Setup.exe" -h -i >/dev/null
+    if [ "$scenario" = remove ]; then
+        start_program
+        s=$(shot ready-to-remove)
+        check "a driver found: the Remove state" \
+            '[ "$(region "$s" 500x16+20+454 minima)" = 0 ] && [ "$(pixel "$s" 730 444)" = 0,0,0 ]'
+        cp "$s" "$artifacts/remove-state.png"
+        click 730 474 0.5
+        box=$(box_window "REBOOT YOUR SYSTEM" 60)
+        check "the restart notice appears" '[ -n "$box" ]'
+        [ -n "$box" ] && xdotool key --window "$box" Return
+        check "then the window closes with exit code 0" '[ "$(exit_code)" = 0 ] && window_gone'
+        check "the package is removed" '[ ! -e "$WINEPREFIX/drive_c/Program Files/KS/MOSSGATE_CD_Pack" ]'
+    else
+        start_program MOSSGATE_STANDIN_EXIT_D=-1
+        click 730 474 0.5
+        box=$(box_window "MOSSGATE Uninstallation Error" 60)
+        check "the failure box appears" '[ -n "$box" ]'
+        sleep 3
+        check "and stays until it is dismissed" \
+            '[ -n "$box" ] && xdotool search --name "^MOSSGATE Uninstallation Error$" >/dev/null'
+        import -window root "$artifacts/failed-removal-box.png"
+        [ -n "$box" ] && xdotool key --window "$box" Return
+        check "then the window closes with exit code 0" '[ "$(exit_code)" = 0 ] && window_gone'
+    fi
+    ;;
+*)
+    echo "unknown scenario $scenario"; exit 2 ;;
+esac
+echo "gui $scenario: $failures failed"
+[ "$failures" -eq 0 ]
