@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cstring>
@@ -21,8 +23,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -153,13 +153,11 @@ class PackerTest : public ::testing::Test {
         fs::remove_all(dir_, ignored);
     }
 
-    Outcome Packer(const std::vector<std::string>& args) {
+    // Runs the packer; with fileSizeLimit, no file it writes may grow past that
+    // many bytes (writes beyond fail with EFBIG, as on a full disk).
+    Outcome Packer(const std::vector<std::string>& args, rlim_t fileSizeLimit = RLIM_INFINITY) {
         const fs::path out = dir_ / "stdout.txt";
         const fs::path err = dir_ / "stderr.txt";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         std::vector<std::string> all{MOSSGATE_PACKER};
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
@@ -167,11 +165,23 @@ class PackerTest : public ::testing::Test {
             argv.push_back(arg.data());
         }
         argv.push_back(nullptr);
-        pid_t pid = 0;
         Outcome run;
-        const int spawned = posix_spawn(&pid, MOSSGATE_PACKER, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (outFd < 0 || errFd < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0) {
+                _exit(126);
+            }
+            if (fileSizeLimit != RLIM_INFINITY) {
+                signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{fileSizeLimit, fileSizeLimit};
+                setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            execv(MOSSGATE_PACKER, argv.data());
+            _exit(127);
+        }
+        if (pid < 0) {
             ADD_FAILURE() << "cannot start " << MOSSGATE_PACKER;
             return run;
         }
@@ -446,6 +456,24 @@ TEST_F(PackerWriteRefuses, PackageOver4GiB) {
     ExpectRefusal(manifest, "exceed 4 GiB (4294967296 bytes");
 
     ExpectRefusal(WithLine(0, "a.bin\t0x1\t" + huge.string()), "exceed 4 GiB");
+}
+
+TEST_F(PackerWriteRefuses, WriteErrorHalfwayLeavesNoPartialPackage) {
+    const fs::path manifest = Manifest(SampleSources());
+    const fs::path output = dir_ / "out" / "package.bin";
+    for (const bool existing : {false, true}) {
+        if (existing) {
+            WriteText(output, "previous");
+        }
+        // The directory fits, the payloads do not.
+        const Outcome run = Packer({"write", manifest.string(), output.string()}, 64 * 1024);
+        EXPECT_NE(run.status, 0);
+        EXPECT_NE(run.err.find("File too large"), std::string::npos) << run.err;
+        EXPECT_EQ(OutputFolder(), existing ? std::set<std::string>{"package.bin"} : std::set<std::string>{});
+        if (existing) {
+            EXPECT_EQ(ReadText(output), "previous");
+        }
+    }
 }
 
 TEST_F(PackerWriteRefuses, MissingManifestOrOutputFolder) {
