@@ -34,7 +34,11 @@ target_link_libraries(windows_test_support PUBLIC mossgate_win gtest)
 
 # In-process tests of the program's Windows code, one prefix for the whole binary.
 file(GLOB MOSSGATE_WINDOWS_UNIT_TESTS CONFIGURE_DEPENDS tests/windows/unit/*_test.cpp)
-add_executable(windows_unit_tests ${MOSSGATE_WINDOWS_UNIT_TESTS})
+add_executable(windows_unit_tests ${MOSSGATE_WINDOWS_UNIT_TESTS} tests/windows/unit/test_resources.rc)
+set_source_files_properties(tests/windows/unit/test_resources.rc PROPERTIES
+    OBJECT_DEPENDS ${MOSSGATE_PACKAGE_FILE} INCLUDE_DIRECTORIES ${MOSSGATE_PACKAGE_DIR})
+# The runner and probe tests start the stand-in driver setup programs built beside them.
+add_dependencies(windows_unit_tests driver_setup_c driver_setup_d)
 target_compile_options(windows_unit_tests PRIVATE ${MOSSGATE_WARNINGS})
 target_link_libraries(windows_unit_tests PRIVATE windows_test_support gtest_main)
 add_test(NAME windows.unit COMMAND windows_unit_tests)

@@ -1,6 +1,7 @@
 // The walk over real packages, writing into real folders of the prefix.
 #include "package/extraction.h"
 #include "package/file_system.h"
+#include "package/package_resource.h"
 #include "package/package_writer.h"
 #include "tests/windows/support/test_process.h"
 
@@ -225,6 +226,41 @@ TEST(CreateFolderPathTest, AFileInTheWayFailsTheWrite) {
     const std::string below = blocker + "\\child";
     EXPECT_EQ(CreateFolderPath(below.c_str()), 0);
     EXPECT_EQ(WriteWholeFile((below + "\\f.txt").c_str(), reinterpret_cast<const uint8_t*>("x"), 1), 0);
+}
+
+} // namespace
+
+namespace {
+
+using namespace mossgate;
+
+// This test program carries the sample package as its own RCDATA 100.
+TEST(ExtractionFromResource, TheModulesOwnPackageIsDescrambledInItsCopyOnWritePages) {
+    SetupContextRecord context;
+    ZeroSetupContext(context);
+    context.instance = GetModuleHandleA(nullptr);
+    {
+        WritablePackageImage image(context.instance);
+        ASSERT_NE(image.Bytes(), nullptr);
+        EXPECT_FALSE(image.CopiedToHeap()) << "a second full copy of the package was made";
+    }
+    ASSERT_EQ(LoadPackageDirectory(context), 0);
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    std::snprintf(context.installFolder, sizeof(context.installFolder), "%sfrom-resource", temp);
+    CreateDirectoryA(context.installFolder, nullptr);
+    EXPECT_EQ(ExtractPackage(context), 0);
+    for (const PackageEntry& entry : context.packageDirectory) {
+        EXPECT_TRUE(mossgate::testing::FileExists(std::string(context.installFolder) + "\\" +
+                                                  entry.name))
+            << entry.name;
+    }
+    const std::string readme = mossgate::testing::ReadWholeFile(
+        std::string(context.installFolder) + "\\readme.txt");
+    EXPECT_NE(readme.find("MOSSGATE"), std::string::npos);
+    // The walk happens once: the same image now holds plain bytes and every entry
+    // would fail, which is why the program walks its package only once a run.
+    EXPECT_LT(ExtractPackage(context), -150);
 }
 
 } // namespace

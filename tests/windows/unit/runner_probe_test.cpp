@@ -1,0 +1,154 @@
+// The driver setup runner with the real stand-in programs, and the probe that
+// finds the devices they register. Failures are counted as the window would see
+// them: END_FAILED messages in a queue this test owns.
+#include "env/driver_probe.h"
+#include "procedures/driver_setup_runner.h"
+#include "procedures/end_message.h"
+#include "tests/windows/support/installed_state.h"
+#include "tests/windows/support/test_process.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+using namespace mossgate;
+using namespace mossgate::testing;
+
+class RunnerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ZeroSetupContext(context_);
+        folder_ = TempFolder("runner-install");
+        for (const char* program : {"MOSSGATE_C_Setup.exe", "MOSSGATE_D_Setup.exe"}) {
+            CopyFileA((ExecutableFolder() + "\\" + program).c_str(),
+                      (folder_ + "\\" + program).c_str(), FALSE);
+        }
+        std::snprintf(context_.installFolder, sizeof(context_.installFolder), "%s", folder_.c_str());
+        context_.mainWindow = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                              nullptr, nullptr);
+        log_ = folder_ + "\\starts.log";
+        UseStandinLog(log_);
+    }
+    void TearDown() override {
+        DestroyWindow(context_.mainWindow);
+        SetChildEnvironment("MOSSGATE_STANDIN_EXIT", nullptr);
+        SetChildEnvironment("MOSSGATE_STANDIN_LOG", nullptr);
+    }
+    int FailuresPosted() {
+        int count = 0;
+        MSG message;
+        while (PeekMessageA(&message, context_.mainWindow, WM_COMMAND, WM_COMMAND, PM_REMOVE)) {
+            count += (LOWORD(message.wParam) == CMD_PROCEDURE_END && message.lParam == END_FAILED);
+        }
+        return count;
+    }
+    int RunWithExitCode(const char* code, DriverSetupMode mode) {
+        SetChildEnvironment("MOSSGATE_STANDIN_EXIT", code);
+        return RunDriverSetup(context_, "MOSSGATE_C_Setup", mode);
+    }
+
+    SetupContextRecord context_;
+    std::string folder_;
+    std::string log_;
+};
+
+TEST_F(RunnerTest, ChildGetsTheExactCommandLineAndTheInstallFolder) {
+    SetChildEnvironment("MOSSGATE_STANDIN_EXIT", "0");
+    EXPECT_EQ(RunDriverSetup(context_, "MOSSGATE_C_Setup", DriverSetupMode::Install), 0);
+    std::strcat(context_.installFolder, "\\"); // no second separator in the program path
+    EXPECT_EQ(RunDriverSetup(context_, "MOSSGATE_D_Setup", DriverSetupMode::Uninstall), 0);
+    const auto lines = StandinLogLines(log_);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], folder_ + "\\MOSSGATE_C_Setup.exe\t-h -i -H -n\t" + folder_);
+    EXPECT_EQ(lines[1], folder_ + "\\MOSSGATE_D_Setup.exe\t-h -u -H\t" + folder_);
+    EXPECT_EQ(FailuresPosted(), 0);
+}
+
+TEST_F(RunnerTest, ExitCodesAreJudgedPerMode) {
+    const struct {
+        const char* code;
+        DriverSetupMode mode;
+        int result;
+        const char* textStart;
+    } cases[] = {
+        {"1", DriverSetupMode::Install, DRIVER_SETUP_NEEDS_RESTART, "Cannot install MOSSGATE Package now"},
+        {"1", DriverSetupMode::Uninstall, 0, nullptr},
+        {"2", DriverSetupMode::Install, 0, nullptr},
+        {"2", DriverSetupMode::Uninstall, 0, nullptr},
+        {"-1", DriverSetupMode::Install, DRIVER_SETUP_FAILED, "Failed to install MOSSGATE"},
+        {"-1", DriverSetupMode::Uninstall, DRIVER_SETUP_FAILED, "Failed to uninstall MOSSGATE"},
+        {"0xC0000005", DriverSetupMode::Install, DRIVER_SETUP_FAILED, "Failed to install MOSSGATE"},
+        {"0xC0000005", DriverSetupMode::Uninstall, DRIVER_SETUP_FAILED, "Failed to uninstall MOSSGATE"},
+    };
+    for (const auto& c : cases) {
+        std::strcpy(context_.errorText, "previous text");
+        EXPECT_EQ(RunWithExitCode(c.code, c.mode), c.result) << c.code;
+        EXPECT_EQ(FailuresPosted(), c.textStart != nullptr ? 1 : 0) << c.code;
+        if (c.textStart != nullptr) {
+            EXPECT_EQ(std::string(context_.errorText).rfind(c.textStart, 0), 0u) << context_.errorText;
+        } else {
+            EXPECT_STREQ(context_.errorText, "previous text");
+        }
+    }
+}
+
+TEST_F(RunnerTest, MissingProgramFailsInstallSilentlyAndCountsAsRemoved) {
+    DeleteFileA((folder_ + "\\MOSSGATE_C_Setup.exe").c_str());
+    EXPECT_EQ(RunDriverSetup(context_, "MOSSGATE_C_Setup", DriverSetupMode::Install),
+              DRIVER_SETUP_NOT_STARTED);
+    EXPECT_EQ(RunDriverSetup(context_, "MOSSGATE_C_Setup", DriverSetupMode::Uninstall), 0);
+    EXPECT_EQ(FailuresPosted(), 0);
+    EXPECT_TRUE(StandinLogLines(log_).empty());
+}
+
+TEST(RunnerPath, SixtyFourBitWindowsChoosesTheX64Build) {
+    SetupContextRecord context;
+    ZeroSetupContext(context);
+    std::strcpy(context.installFolder, "C:\\Program Files (x86)\\KS\\MOSSGATE_CD_Pack");
+    char path[2048];
+    ASSERT_TRUE(BuildDriverSetupPath(path, sizeof(path), context, "MOSSGATE_D_Setup"));
+    EXPECT_STREQ(path, "C:\\Program Files (x86)\\KS\\MOSSGATE_CD_Pack\\MOSSGATE_D_Setup.exe");
+    context.is64BitWindows = 1;
+    ASSERT_TRUE(BuildDriverSetupPath(path, sizeof(path), context, "MOSSGATE_D_Setup"));
+    EXPECT_STREQ(path, "C:\\Program Files (x86)\\KS\\MOSSGATE_CD_Pack\\MOSSGATE_D_Setup_x64.exe");
+}
+
+std::optional<int32_t> RunStandin(const char* program, const char* switches) {
+    const std::string path = ExecutableFolder() + "\\" + program;
+    ChildProcess child;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    std::string commandLine = switches;
+    if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &info)) {
+        return std::nullopt;
+    }
+    child.process.Reset(info.hProcess);
+    child.thread.Reset(info.hThread);
+    return WaitForExit(child, 60000);
+}
+
+TEST(DriverProbe, FindsEitherDriverUntilBothAreRemoved) {
+    EXPECT_EQ(ProbeInstalledDrivers(), 0);
+    ASSERT_EQ(RunStandin("MOSSGATE_D_Setup.exe", "-h -i -H -n"), std::optional<int32_t>(0));
+    EXPECT_EQ(ProbeInstalledDrivers(), 1) << "driver D alone";
+    EXPECT_EQ(ProbeDriverInterface(DRIVER_INTERFACE_CLASSES[0]), nullptr);
+    ASSERT_EQ(RunStandin("MOSSGATE_C_Setup.exe", "-h -i -H -n"), std::optional<int32_t>(0));
+    for (const GUID& interfaceClass : DRIVER_INTERFACE_CLASSES) {
+        // Wine lists the interface but cannot open its device: still found.
+        HANDLE found = ProbeDriverInterface(interfaceClass);
+        EXPECT_NE(found, nullptr);
+        CloseProbeHandle(found);
+    }
+    EXPECT_EQ(ProbeInstalledDrivers(), 1);
+    ASSERT_EQ(RunStandin("MOSSGATE_C_Setup.exe", "-h -u -H"), std::optional<int32_t>(0));
+    EXPECT_EQ(ProbeInstalledDrivers(), 1) << "driver D is still there";
+    ASSERT_EQ(RunStandin("MOSSGATE_D_Setup.exe", "-h -u -H"), std::optional<int32_t>(0));
+    EXPECT_EQ(ProbeInstalledDrivers(), 0);
+}
+
+} // namespace
