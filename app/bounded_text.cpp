@@ -87,6 +87,26 @@ bool JoinPath(char* destination, size_t cbDestination, const char* folder, const
     return true;
 }
 
+bool FormatWithText(char* destination, size_t cbDestination, const char* format, const char* text) {
+    if (destination == nullptr || format == nullptr || text == nullptr) {
+        return false;
+    }
+    const char* placeholder = std::strstr(format, "%s");
+    if (placeholder == nullptr) {
+        return false;
+    }
+    const size_t cchBefore = static_cast<size_t>(placeholder - format);
+    const size_t cchText = std::strlen(text);
+    const size_t cchAfter = std::strlen(placeholder + 2);
+    if (cbDestination == 0 || cchBefore + cchText + cchAfter >= cbDestination) {
+        return false;
+    }
+    std::memcpy(destination, format, cchBefore);
+    std::memcpy(destination + cchBefore, text, cchText);
+    std::memcpy(destination + cchBefore + cchText, placeholder + 2, cchAfter + 1);
+    return true;
+}
+
 void WipeBytes(void* buffer, size_t cbBuffer) {
     volatile unsigned char* bytes = static_cast<volatile unsigned char*>(buffer);
     for (size_t i = 0; i < cbBuffer; ++i) {

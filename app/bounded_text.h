@@ -27,6 +27,10 @@ bool AppendSeparator(char* destination, size_t cbDestination);
 // untouched) when the result does not fit.
 bool JoinPath(char* destination, size_t cbDestination, const char* folder, const char* component);
 
+// destination = format with its one "%s" replaced by text; false (destination
+// untouched) when the result does not fit or the format has no "%s".
+bool FormatWithText(char* destination, size_t cbDestination, const char* format, const char* text);
+
 // Fills the whole buffer with zero bytes in a way the optimiser keeps.
 void WipeBytes(void* buffer, size_t cbBuffer);
 

@@ -31,8 +31,13 @@ using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LP
 // SHELL32 is loaded by its full system path rather than imported, so that a copy
 // planted beside the program is never mapped at start-up. It stays loaded: the
 // shell may go on working on its own threads after ShellExecuteA has returned.
+// Only the window thread opens links.
+HMODULE shell32 = nullptr;
+
 void OpenWithShell(const char* link) {
-    static const HMODULE shell32 = LoadSystemLibrary("SHELL32.DLL");
+    if (shell32 == nullptr) {
+        shell32 = LoadSystemLibrary("SHELL32.DLL");
+    }
     auto shellExecute = shell32 == nullptr
                             ? nullptr
                             : reinterpret_cast<ShellExecuteFunction>(

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/bounded_text.h"
 #include "app/command_line.h"
 #include "app/program_names.h"
 #include "app/setup_context.h"
@@ -10,7 +11,6 @@
 
 #include <objbase.h>
 
-#include <cstdio>
 
 namespace mossgate {
 
@@ -85,7 +85,7 @@ int RunSetupProgram(HINSTANCE instance, const char* commandLine) {
     SetupContext.is64BitWindows = DetectWow64();
 
     char title[128];
-    std::snprintf(title, sizeof(title), TITLE_FORMAT, VERSION_TEXT);
+    FormatWithText(title, sizeof(title), TITLE_FORMAT, VERSION_TEXT);
 
     const HRESULT comResult = CoInitialize(nullptr);
     const HWND window = CreateMainWindow(instance, MainWindowProcedure, nullptr, title);

@@ -35,11 +35,14 @@ file(MAKE_DIRECTORY ${MOSSGATE_GENERATED})
 # Everything is linked statically: no libgcc, libstdc++, winpthread or libcrypto DLL.
 set(MOSSGATE_STATIC_LINK -static -static-libgcc -static-libstdc++)
 add_compile_options(-ffunction-sections -fdata-sections)
+# The program reports through results, never exceptions: without them the C++
+# runtime's unwinder stays out of the executable.
+set(MOSSGATE_PRODUCT_FLAGS -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
 add_link_options(-Wl,--gc-sections ${MOSSGATE_STATIC_LINK})
 
 add_library(mossgate_core STATIC ${MOSSGATE_CORE_SOURCES})
 target_include_directories(mossgate_core PUBLIC ${PROJECT_SOURCE_DIR})
-target_compile_options(mossgate_core PRIVATE ${MOSSGATE_WARNINGS})
+target_compile_options(mossgate_core PRIVATE ${MOSSGATE_WARNINGS} ${MOSSGATE_PRODUCT_FLAGS})
 target_link_libraries(mossgate_core PUBLIC mossgate_crypto)
 
 # The program's Windows code, apart from its entry point, so that tests link it too.
@@ -66,9 +69,9 @@ add_library(mossgate_win STATIC
     procedures/start_menu.cpp
     procedures/uninstall.cpp
 )
-target_compile_options(mossgate_win PRIVATE ${MOSSGATE_WARNINGS})
+target_compile_options(mossgate_win PRIVATE ${MOSSGATE_WARNINGS} ${MOSSGATE_PRODUCT_FLAGS})
 target_compile_definitions(mossgate_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
-target_link_libraries(mossgate_win PUBLIC mossgate_core ole32 uuid user32 gdi32 advapi32 setupapi)
+target_link_libraries(mossgate_win PUBLIC mossgate_core ole32 user32 gdi32 advapi32 setupapi)
 
 # Host tools (artwork, packer) are built natively by a nested build.
 set(MOSSGATE_HOST_TOOLS ${CMAKE_BINARY_DIR}/host-tools)
@@ -100,7 +103,7 @@ set_source_files_properties(resources/setup.rc PROPERTIES
     INCLUDE_DIRECTORIES "${MOSSGATE_GENERATED};${MOSSGATE_PACKAGE_DIR}")
 
 add_executable(MOSSGATE_CD_Pack_Setup WIN32 app/main.cpp resources/setup.rc)
-target_compile_options(MOSSGATE_CD_Pack_Setup PRIVATE ${MOSSGATE_WARNINGS})
+target_compile_options(MOSSGATE_CD_Pack_Setup PRIVATE ${MOSSGATE_WARNINGS} ${MOSSGATE_PRODUCT_FLAGS})
 target_link_libraries(MOSSGATE_CD_Pack_Setup PRIVATE mossgate_win)
 target_link_options(MOSSGATE_CD_Pack_Setup PRIVATE -s)
 

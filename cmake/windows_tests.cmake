@@ -40,7 +40,7 @@ set_source_files_properties(tests/windows/unit/test_resources.rc PROPERTIES
 # The runner and probe tests start the stand-in driver setup programs built beside them.
 add_dependencies(windows_unit_tests driver_setup_c driver_setup_d)
 target_compile_options(windows_unit_tests PRIVATE ${MOSSGATE_WARNINGS})
-target_link_libraries(windows_unit_tests PRIVATE windows_test_support gtest_main)
+target_link_libraries(windows_unit_tests PRIVATE windows_test_support gtest_main uuid)
 add_test(NAME windows.unit COMMAND windows_unit_tests)
 
 # Scenarios that start the real twin executable: one prefix for each test suite.

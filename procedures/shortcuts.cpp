@@ -12,6 +12,14 @@ namespace {
 
 constexpr size_t LINK_PATH_BYTES = 2048;
 
+// Defined here rather than taken from libuuid, which would bring its whole table.
+constexpr CLSID SHELL_LINK_CLASS = {
+    0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID SHELL_LINK_A_INTERFACE = {
+    0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID PERSIST_FILE_INTERFACE = {
+    0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
 // Releases a COM interface when the scope ends.
 template <typename Interface> class ComPointer {
   public:
@@ -48,8 +56,8 @@ HRESULT CreateShortcut(const char* target, const char* folder, const char* name,
     CutAtLastSeparator(workingFolder);
 
     ComPointer<IShellLinkA> link;
-    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IShellLinkA, link.Receive());
+    HRESULT result = CoCreateInstance(SHELL_LINK_CLASS, nullptr, CLSCTX_INPROC_SERVER,
+                                      SHELL_LINK_A_INTERFACE, link.Receive());
     if (FAILED(result)) {
         return result;
     }
@@ -59,7 +67,7 @@ HRESULT CreateShortcut(const char* target, const char* folder, const char* name,
     link->SetWorkingDirectory(workingFolder);
 
     ComPointer<IPersistFile> file;
-    result = link->QueryInterface(IID_IPersistFile, file.Receive());
+    result = link->QueryInterface(PERSIST_FILE_INTERFACE, file.Receive());
     if (FAILED(result)) {
         return result;
     }

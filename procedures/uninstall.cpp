@@ -12,7 +12,6 @@
 #include "procedures/product_names.h"
 #include "procedures/start_menu.h"
 
-#include <string>
 
 namespace mossgate {
 
@@ -77,10 +76,26 @@ void RemoveInstallFolder(SetupContextRecord& context) {
     context.installFolder[0] = '\0';
 }
 
-bool JoinTreePath(std::string& path, const char* folder, const char* name) {
-    path.assign(TREE_PATH_BYTES, '\0');
-    return JoinPath(path.data(), path.size(), folder, name);
-}
+// The folder walk nests once per level: its path buffers live on the heap.
+class TreePath {
+  public:
+    TreePath() : text_(static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, TREE_PATH_BYTES))) {}
+    ~TreePath() {
+        if (text_ != nullptr) {
+            HeapFree(GetProcessHeap(), 0, text_);
+        }
+    }
+    TreePath(const TreePath&) = delete;
+    TreePath& operator=(const TreePath&) = delete;
+
+    bool Join(const char* folder, const char* name) {
+        return text_ != nullptr && JoinPath(text_, TREE_PATH_BYTES, folder, name);
+    }
+    const char* c_str() const { return text_; }
+
+  private:
+    char* text_;
+};
 
 bool IsFolder(const WIN32_FIND_DATAA& entry) {
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -94,8 +109,8 @@ enum class Step { ListAgain, Stop };
 
 // Removes one listed entry; the listing is already closed.
 Step RemoveEntry(const char* folder, const WIN32_FIND_DATAA& entry) {
-    std::string path;
-    if (!JoinTreePath(path, folder, entry.cFileName)) {
+    TreePath path;
+    if (!path.Join(folder, entry.cFileName)) {
         return Step::Stop;
     }
     if (IsFolder(entry) && IsLink(entry)) {
@@ -114,8 +129,8 @@ Step RemoveEntry(const char* folder, const WIN32_FIND_DATAA& entry) {
 // Lists the folder and removes its first removable entry; Stop when nothing was
 // removed (empty, unreadable, or only dot-folders left, or a removal failed).
 Step RemoveFirstEntry(const char* folder) {
-    std::string pattern;
-    if (!JoinTreePath(pattern, folder, "*.*")) {
+    TreePath pattern;
+    if (!pattern.Join(folder, "*.*")) {
         return Step::Stop;
     }
     WIN32_FIND_DATAA entry;

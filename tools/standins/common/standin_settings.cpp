@@ -101,9 +101,36 @@ std::optional<DWORD> ParseMilliseconds(const std::string& text) {
     return value ? std::optional<DWORD>(static_cast<DWORD>(*value)) : std::nullopt;
 }
 
+namespace {
+
+// Appending writes are not atomic under every Windows implementation (Wine's are
+// not): starts that log at the same moment take turns.
+class LogTurn {
+  public:
+    LogTurn() : mutex_(CreateMutexA(nullptr, FALSE, "MossgateStandinStartLog")) {
+        if (mutex_ != nullptr) {
+            WaitForSingleObject(mutex_, 10000);
+        }
+    }
+    ~LogTurn() {
+        if (mutex_ != nullptr) {
+            ReleaseMutex(mutex_);
+            CloseHandle(mutex_);
+        }
+    }
+    LogTurn(const LogTurn&) = delete;
+    LogTurn& operator=(const LogTurn&) = delete;
+
+  private:
+    HANDLE mutex_;
+};
+
+} // namespace
+
 bool AppendStartRecord(const std::string& logPath) {
     const std::string line =
         ModuleFileName() + "\t" + GetCommandLineA() + "\t" + CurrentFolder() + "\r\n";
+    LogTurn turn;
     // Append-only access: every write lands at the end, also when several programs
     // write at once. Another program may hold the file briefly without sharing.
     HANDLE file = INVALID_HANDLE_VALUE;
