@@ -14,6 +14,7 @@ endif()
 
 # Prints a Windows program's full 32-bit exit code; used by the scripts.
 add_executable(launcher tools/wine/launcher.cpp)
+target_include_directories(launcher PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_options(launcher PRIVATE ${MOSSGATE_WARNINGS})
 
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
@@ -50,6 +51,7 @@ target_compile_options(scenario_tests PRIVATE ${MOSSGATE_WARNINGS})
 target_link_libraries(scenario_tests PRIVATE windows_test_support gtest_main)
 add_dependencies(scenario_tests MOSSGATE_CD_Pack_Setup)
 add_executable(trace_program WIN32 tests/windows/support/trace_program.cpp)
+target_include_directories(trace_program PRIVATE ${PROJECT_SOURCE_DIR})
 add_dependencies(scenario_tests trace_program)
 set(MOSSGATE_SCENARIO_SUITES
     SingleInstance InstallThenRemove RemoveOnCleanMachine DriverCAsksForRestart DriverCFails
@@ -64,6 +66,7 @@ endforeach()
 set(MOSSGATE_PLANTED_DIR ${CMAKE_BINARY_DIR}/bin/planted)
 add_library(planted_dll SHARED tests/windows/planted/planted_dll.cpp)
 set_target_properties(planted_dll PROPERTIES PREFIX "")
+target_include_directories(planted_dll PRIVATE ${PROJECT_SOURCE_DIR})
 add_executable(planting_tests tests/windows/planted/planting_test.cpp)
 target_compile_options(planting_tests PRIVATE ${MOSSGATE_WARNINGS})
 target_link_libraries(planting_tests PRIVATE windows_test_support gtest_main)

@@ -1,6 +1,6 @@
 #include "env/driver_probe.h"
 
-#include <setupapi.h>
+#include "env/device_info_list.h"
 
 #include <cstdint>
 
@@ -12,26 +12,6 @@ const GUID DRIVER_INTERFACE_CLASSES[2] = {
 };
 
 namespace {
-
-class DeviceInfoSet {
-  public:
-    explicit DeviceInfoSet(const GUID& interfaceClass)
-        : set_(SetupDiGetClassDevsA(&interfaceClass, nullptr, nullptr,
-                                    DIGCF_PRESENT | DIGCF_DEVICEINTERFACE)) {}
-    ~DeviceInfoSet() {
-        if (Valid()) {
-            SetupDiDestroyDeviceInfoList(set_);
-        }
-    }
-    DeviceInfoSet(const DeviceInfoSet&) = delete;
-    DeviceInfoSet& operator=(const DeviceInfoSet&) = delete;
-
-    bool Valid() const { return set_ != INVALID_HANDLE_VALUE; }
-    HDEVINFO Get() const { return set_; }
-
-  private:
-    HDEVINFO set_;
-};
 
 class DetailRecord {
   public:
@@ -66,7 +46,8 @@ HANDLE OpenDevicePath(const char* devicePath) {
 } // namespace
 
 HANDLE ProbeDriverInterface(GUID interfaceClass) {
-    DeviceInfoSet set(interfaceClass);
+    DeviceInfoList set(
+        SetupDiGetClassDevsA(&interfaceClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
     if (!set.Valid()) {
         return nullptr;
     }

@@ -3,6 +3,8 @@
 //   launcher.exe [--close-window CLASS] PROGRAM [ARGUMENTS...]
 // With --close-window the launcher posts WM_CLOSE to the program's first window of
 // that class once it exists (for a program that waits in its message loop).
+#include "tests/windows/support/window_search.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -11,31 +13,11 @@
 
 namespace {
 
-struct WindowSearch {
-    DWORD processId;
-    const char* className;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<WindowSearch*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char className[256] = "";
-    GetClassNameA(window, className, sizeof(className));
-    if (owner == search->processId && std::strcmp(className, search->className) == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 void CloseWindowWhenItAppears(const PROCESS_INFORMATION& info, const char* className) {
     while (WaitForSingleObject(info.hProcess, 100) == WAIT_TIMEOUT) {
-        WindowSearch search{info.dwProcessId, className, nullptr};
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr) {
-            PostMessageA(search.found, WM_CLOSE, 0, 0);
+        HWND found = mossgate::testing::FindProcessWindow(info.dwProcessId, className);
+        if (found != nullptr) {
+            PostMessageA(found, WM_CLOSE, 0, 0);
             return;
         }
     }

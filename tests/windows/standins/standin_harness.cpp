@@ -1,25 +1,10 @@
 #include "tests/windows/standins/standin_harness.h"
 
+#include "env/device_info_list.h"
+
 namespace mossgate::testing {
 
 namespace {
-
-class DeviceInfoList {
-  public:
-    explicit DeviceInfoList(HDEVINFO list) : list_(list) {}
-    ~DeviceInfoList() {
-        if (Valid()) {
-            SetupDiDestroyDeviceInfoList(list_);
-        }
-    }
-    DeviceInfoList(const DeviceInfoList&) = delete;
-    DeviceInfoList& operator=(const DeviceInfoList&) = delete;
-    bool Valid() const { return list_ != INVALID_HANDLE_VALUE && list_ != nullptr; }
-    HDEVINFO Get() const { return list_; }
-
-  private:
-    HDEVINFO list_;
-};
 
 std::string InstanceId(HDEVINFO list, SP_DEVINFO_DATA& device) {
     char id[512] = "";

@@ -1,5 +1,7 @@
 #include "tests/windows/support/test_process.h"
 
+#include "tests/windows/support/window_search.h"
+
 #include <fstream>
 #include <sstream>
 
@@ -43,36 +45,12 @@ std::optional<int32_t> WaitForExit(const ChildProcess& child, DWORD timeoutMs) {
     return static_cast<int32_t>(code);
 }
 
-namespace {
-
-struct WindowSearch {
-    DWORD processId;
-    const char* className;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<WindowSearch*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char className[256] = "";
-    GetClassNameA(window, className, sizeof(className));
-    if (owner == search->processId && std::string(className) == search->className) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-} // namespace
-
 HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
-        WindowSearch search{processId, className, nullptr};
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr || GetTickCount64() >= deadline) {
-            return search.found;
+        HWND found = FindProcessWindow(processId, className);
+        if (found != nullptr || GetTickCount64() >= deadline) {
+            return found;
         }
         Sleep(50);
     }

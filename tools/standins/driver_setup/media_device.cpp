@@ -1,5 +1,7 @@
 #include "tools/standins/driver_setup/media_device.h"
 
+#include "env/device_info_list.h"
+
 #include <setupapi.h>
 
 #include <cstdio>
@@ -13,24 +15,6 @@ namespace {
 // {4d36e96c-e325-11ce-bfc1-08002be10318}: the MEDIA setup class.
 constexpr GUID kMediaClass = {
     0x4d36e96c, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
-
-class DeviceInfoList {
-  public:
-    explicit DeviceInfoList(HDEVINFO list) : list_(list) {}
-    ~DeviceInfoList() {
-        if (Valid()) {
-            SetupDiDestroyDeviceInfoList(list_);
-        }
-    }
-    DeviceInfoList(const DeviceInfoList&) = delete;
-    DeviceInfoList& operator=(const DeviceInfoList&) = delete;
-
-    bool Valid() const { return list_ != INVALID_HANDLE_VALUE && list_ != nullptr; }
-    HDEVINFO Get() const { return list_; }
-
-  private:
-    HDEVINFO list_;
-};
 
 std::string GuidText(const GUID& guid) {
     char text[40];
