@@ -52,9 +52,10 @@ target_link_libraries(scenario_tests PRIVATE windows_test_support gtest_main)
 add_dependencies(scenario_tests MOSSGATE_CD_Pack_Setup)
 add_executable(trace_program WIN32 tests/windows/support/trace_program.cpp)
 target_include_directories(trace_program PRIVATE ${PROJECT_SOURCE_DIR})
-add_dependencies(scenario_tests trace_program)
+add_executable(resource_patch tests/windows/support/resource_patch.cpp)
+add_dependencies(scenario_tests trace_program resource_patch)
 set(MOSSGATE_SCENARIO_SUITES
-    SingleInstance InstallThenRemove RemoveOnCleanMachine DriverCAsksForRestart DriverCFails
+    SingleInstance InstallThenRemove RemoveOnCleanMachine BadPackage DriverCAsksForRestart DriverCFails
     DriverDFailsDuringRemoval UserProgramsValueUnusable LockedFileDuringRemoval
     StartMenuFolderHoldsMore LinkInStartMenuFolder RemovalFromInstalledCopy UninstallCommand)
 foreach(suite IN LISTS MOSSGATE_SCENARIO_SUITES)
@@ -85,7 +86,7 @@ set_tests_properties(windows.dll_planting PROPERTIES
 # The window under Xvfb, driven with xdotool; screenshots go to build/<preset>/artifacts.
 add_executable(link_recorder WIN32 tests/gui/link_recorder.cpp)
 add_executable(window_info tests/gui/window_info.cpp)
-foreach(scenario ready clicks install remove failed-removal)
+foreach(scenario ready clicks install remove failed-removal no-picture)
     add_test(NAME gui.${scenario}
         COMMAND ${PROJECT_SOURCE_DIR}/tests/gui/window_test.sh ${scenario}
                 ${CMAKE_BINARY_DIR}/bin ${CMAKE_BINARY_DIR}/artifacts ${MOSSGATE_GENERATED})

@@ -3,7 +3,7 @@
 # its pixels and by what it does. One scenario a run, each in its own prefix and
 # on its own X display (clicks and focus must not meet another test's window).
 #   window_test.sh SCENARIO BIN_DIR ARTIFACT_DIR GENERATED_DIR
-# Scenarios: ready, clicks, install, remove, failed-removal.
+# Scenarios: ready, clicks, install, remove, failed-removal, no-picture.
 set -u
 if [ -z "${MOSSGATE_GUI_DISPLAY:-}" ]; then
     export MOSSGATE_GUI_DISPLAY=1
@@ -45,7 +45,7 @@ wine_run() { "$WINELOADER" "$@" </dev/null 2>/dev/null; }
 
 start_program() { # args: environment assignments for the program
     out=$(mktemp)
-    env "$@" "$WINELOADER" "$bin/launcher.exe" "$bin/MOSSGATE_CD_Pack_Setup.exe" \
+    env "$@" "$WINELOADER" "$bin/launcher.exe" "${program:-$bin/MOSSGATE_CD_Pack_Setup.exe}" \
         </dev/null >"$out" 2>/dev/null &
     launcher_pid=$!
     window=$(timeout 60 xdotool search --sync --onlyvisible --name "$TITLE" | head -n 1)
@@ -204,6 +204,22 @@ remove|failed-removal)
         [ -n "$box" ] && xdotool key --window "$box" Return
         check "then the window closes with exit code 0" '[ "$(exit_code)" = 0 ] && window_gone'
     fi
+    ;;
+no-picture)
+    # Without its picture the window keeps the layout's numbers: 900 x 424 filled
+    # with a dark colour, the panel below.
+    mkdir -p "$WINEPREFIX/drive_c/nopicture"
+    program="$WINEPREFIX/drive_c/nopicture/MOSSGATE_CD_Pack_Setup.exe"
+    cp "$bin/MOSSGATE_CD_Pack_Setup.exe" "$program"
+    wine_run "$bin/resource_patch.exe" 'C:\nopicture\MOSSGATE_CD_Pack_Setup.exe' spoil-picture
+    start_program
+    s=$(shot no-picture)
+    check "client area is still 900 x 524 (got ${cw} x ${ch})" '[ "$cw" = 900 ] && [ "$ch" = 524 ]'
+    check "the picture's place is filled" '[ "$(pixel "$s" 450 200)" = 16,40,64 ] && [ "$(pixel "$s" 899 423)" = 16,40,64 ]'
+    check "the panel, button and label are drawn as usual" \
+        '[ "$(pixel "$s" 2 428)" = 255,255,255 ] && [ "$(pixel "$s" 730 444)" = 0,0,0 ] && [ "$(region "$s" 200x30+20+391 maxima)" = 1 ]'
+    xdotool key Escape
+    check "exit code 0" '[ "$(exit_code)" = 0 ]'
     ;;
 *)
     echo "unknown scenario $scenario"; exit 2 ;;

@@ -264,3 +264,32 @@ TEST(UninstallCommand, RunTheWayWindowsRunsItStartsTheInstalledCopy) {
 }
 
 } // namespace
+
+namespace {
+
+using namespace mossgate::testing;
+
+bool PathExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string DamagedCopy(const std::string& name, const std::string& damage) {
+    const std::string copy = TempFolder("damaged") + "\\" + name;
+    EXPECT_TRUE(CopyFileA(TwinPath().c_str(), copy.c_str(), FALSE));
+    EXPECT_EQ(RunSetup(ExecutableFolder() + "\\resource_patch.exe", "\"" + copy + "\" " + damage),
+              std::optional<int32_t>(0));
+    return copy;
+}
+
+TEST(BadPackage, AWrongDigestStopsTheInstallBeforeAnyDriverSetup) {
+    const std::string copy = DamagedCopy("MOSSGATE_CD_Pack_Setup.exe", "corrupt-digest 40");
+    const std::string log = TempFolder("scenario") + "\\bad-package.log";
+    UseStandinLog(log);
+    EXPECT_EQ(RunSetup(copy, "-h -i"), std::optional<int32_t>(-10));
+    EXPECT_TRUE(StandinLogLines(log).empty()) << "no driver setup program may start";
+    EXPECT_TRUE(PathExists(InstallFolder() + "\\readme.txt")) << "the other entries are written";
+    EXPECT_FALSE(UninstallKeyExists());
+    EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 0);
+}
+
+} // namespace
