@@ -1,5 +1,6 @@
 #include "app/rendering.h"
 
+#include "app/bounded_text.h"
 #include "app/program_names.h"
 #include "app/status_text.h"
 #include "app/window_texts.h"
@@ -19,7 +20,8 @@ constexpr int CORNER = 8;
 // Selects an object for one scope and puts the previous one back.
 class Selection {
   public:
-    Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? SelectObject(dc, object) : nullptr) {}
+    Selection(HDC dc, HGDIOBJ object)
+        : dc_(dc), previous_(object ? SelectObject(dc, object) : nullptr) {}
     ~Selection() {
         if (previous_ != nullptr) {
             SelectObject(dc_, previous_);
@@ -56,7 +58,7 @@ HFONT CreateArial(LONG height, LONG weight) {
     std::memset(&description, 0, sizeof(description));
     description.lfHeight = height;
     description.lfWeight = weight;
-    std::strcpy(description.lfFaceName, "Arial");
+    CopyText(description.lfFaceName, sizeof(description.lfFaceName), "Arial");
     return CreateFontIndirectA(&description);
 }
 
@@ -90,8 +92,8 @@ void CreateDrawingResources(SetupContextRecord& context) {
     context.textFont = CreateArial(16, 800);
     context.buttonFont = CreateArial(40, 400);
     context.labelFont = CreateArial(28, 400);
-    context.backgroundBitmap = static_cast<HBITMAP>(
-        LoadImageA(context.instance, MAKEINTRESOURCEA(BACKGROUND_BITMAP_ID), IMAGE_BITMAP, 0, 0, 0));
+    context.backgroundBitmap = static_cast<HBITMAP>(LoadImageA(
+        context.instance, MAKEINTRESOURCEA(BACKGROUND_BITMAP_ID), IMAGE_BITMAP, 0, 0, 0));
     BITMAP picture = {};
     if (context.backgroundBitmap != nullptr &&
         GetObjectA(context.backgroundBitmap, sizeof(picture), &picture) == sizeof(picture)) {

@@ -11,7 +11,6 @@
 
 #include <objbase.h>
 
-
 namespace mossgate {
 
 namespace {
@@ -22,7 +21,8 @@ void ShowStartupError(const char* text) {
     MessageBoxA(nullptr, text, "Startup Error", STARTUP_ERROR_STYLE);
 }
 
-HWND CreateMainWindow(HINSTANCE instance, WNDPROC procedure, const char* menuName, const char* title) {
+HWND CreateMainWindow(HINSTANCE instance, WNDPROC procedure, const char* menuName,
+                      const char* title) {
     WNDCLASSA windowClass = {};
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = procedure;
@@ -36,7 +36,8 @@ HWND CreateMainWindow(HINSTANCE instance, WNDPROC procedure, const char* menuNam
         ShowStartupError("Failed to register window class...");
         return nullptr;
     }
-    constexpr DWORD style = WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    constexpr DWORD style =
+        WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
     HWND window = CreateWindowExA(0, WINDOW_CLASS_NAME, title, style, CW_USEDEFAULT, CW_USEDEFAULT,
                                   900, 300, nullptr, nullptr, instance, nullptr);
     if (window == nullptr) {

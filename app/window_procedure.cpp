@@ -57,8 +57,8 @@ void SizeToPicture(HWND window) {
 }
 
 void StoreProgramPath(SetupContextRecord& context) {
-    const DWORD cch = GetModuleFileNameA(nullptr, context.setupProgramPath,
-                                         sizeof(context.setupProgramPath));
+    const DWORD cch =
+        GetModuleFileNameA(nullptr, context.setupProgramPath, sizeof(context.setupProgramPath));
     // A cut path would name another file: keep none instead.
     if (cch == 0 || cch >= sizeof(context.setupProgramPath)) {
         context.setupProgramPath[0] = '\0';

@@ -49,7 +49,8 @@ void BM_Walk(benchmark::State& state) {
         WalkState walk = StartWalk();
         size_t verified = 0;
         for (const PackageEntry& entry : directory) {
-            verified += ReadPackageEntry(entry, work.data(), work.size(), walk) == EntryOutcome::Verified;
+            verified +=
+                ReadPackageEntry(entry, work.data(), work.size(), walk) == EntryOutcome::Verified;
         }
         benchmark::DoNotOptimize(verified);
         if (verified != PACKAGE_ENTRY_COUNT) {
@@ -94,7 +95,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
                 seconds_[run.run_name.function_name].push_back(run.cpu_accumulated_time /
-                                                                static_cast<double>(run.iterations));
+                                                               static_cast<double>(run.iterations));
             }
         }
         ConsoleReporter::ReportRuns(runs);

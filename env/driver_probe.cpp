@@ -46,8 +46,8 @@ HANDLE OpenDevicePath(const char* devicePath) {
 } // namespace
 
 HANDLE ProbeDriverInterface(GUID interfaceClass) {
-    DeviceInfoList set(
-        SetupDiGetClassDevsA(&interfaceClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+    DeviceInfoList set(SetupDiGetClassDevsA(&interfaceClass, nullptr, nullptr,
+                                            DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
     if (!set.Valid()) {
         return nullptr;
     }

@@ -28,8 +28,10 @@ bool AskShell32(int folderId, BOOL create, char* folder) {
     if (shell32.Get() == nullptr) {
         return false;
     }
-    auto getSpecialFolderPath = shell32.Find<SHGetSpecialFolderPathFunction>("SHGetSpecialFolderPathA");
-    if (getSpecialFolderPath != nullptr && getSpecialFolderPath(nullptr, folder, folderId, create) != 1) {
+    auto getSpecialFolderPath =
+        shell32.Find<SHGetSpecialFolderPathFunction>("SHGetSpecialFolderPathA");
+    if (getSpecialFolderPath != nullptr &&
+        getSpecialFolderPath(nullptr, folder, folderId, create) != 1) {
         folder[0] = '\0';
     }
     return true;

@@ -76,7 +76,8 @@ OsGeneration ClassifyOperatingSystem() {
 }
 
 int DetectWow64() {
-    auto isWow64Process = FindLoadedExport<IsWow64ProcessFunction>("Kernel32.dll", "IsWow64Process");
+    auto isWow64Process =
+        FindLoadedExport<IsWow64ProcessFunction>("Kernel32.dll", "IsWow64Process");
     if (isWow64Process == nullptr) {
         return 0;
     }

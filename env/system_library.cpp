@@ -28,7 +28,8 @@ void RestrictDllSearch() {
     if (setDefault != nullptr && !IsWindowsVista() && setDefault(SEARCH_SYSTEM32_ONLY)) {
         return;
     }
-    auto setDllDirectory = FindLoadedExport<SetDllDirectoryFunction>("Kernel32.dll", "SetDllDirectoryA");
+    auto setDllDirectory =
+        FindLoadedExport<SetDllDirectoryFunction>("Kernel32.dll", "SetDllDirectoryA");
     if (setDllDirectory != nullptr) {
         setDllDirectory("");
     }

@@ -38,7 +38,8 @@ void ApplyKeystream(Keystream& stream, uint8_t* bytes, size_t count) {
     for (size_t j = 0; j < count; ++j, --counter) {
         const uint32_t t = running + counter;
         const uint32_t q = t * t;
-        const uint8_t k = static_cast<uint8_t>((q & 0xFFu) + ((q >> 8) & 0xFFu) + key[counter % 16]);
+        const uint8_t k =
+            static_cast<uint8_t>((q & 0xFFu) + ((q >> 8) & 0xFFu) + key[counter % 16]);
         bytes[j] ^= k;
         // The shift propagates the sign bit; an unsigned shift gives another keystream.
         running = static_cast<uint32_t>(static_cast<int32_t>(q) >> 8);

@@ -16,7 +16,8 @@ struct ResourceBytes {
 // FreeResource does nothing for a module's own resources on Win32: the bytes stay
 // mapped for the life of the module, so there is nothing to release afterwards.
 ResourceBytes FindPackageResource(HMODULE module) {
-    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(PACKAGE_RESOURCE_ID), MAKEINTRESOURCEA(10));
+    HRSRC found =
+        FindResourceA(module, MAKEINTRESOURCEA(PACKAGE_RESOURCE_ID), MAKEINTRESOURCEA(10));
     if (found == nullptr) {
         return {};
     }

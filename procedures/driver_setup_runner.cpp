@@ -12,8 +12,9 @@ constexpr size_t PROGRAM_PATH_BYTES = 2048;
 
 constexpr const char* INSTALL_FAILURE_TEXT =
     "Failed to install MOSSGATE virtual audio driver...\nCheck running setup in administrator mode";
-constexpr const char* RESTART_TEXT = "Cannot install MOSSGATE Package now...\nYou must RESTART your "
-                                     "system and then relaunch setup program";
+constexpr const char* RESTART_TEXT =
+    "Cannot install MOSSGATE Package now...\nYou must RESTART your "
+    "system and then relaunch setup program";
 constexpr const char* UNINSTALL_FAILURE_TEXT =
     "Failed to uninstall MOSSGATE virtual audio driver...\nOne or several applications are still "
     "using it\nClose all possible programs using MOSSGATE\n(including control panels) and try to "
@@ -27,7 +28,7 @@ const char* SwitchText(DriverSetupMode mode) {
 int JudgeExitCode(SetupContextRecord& context, int32_t exitCode, DriverSetupMode mode) {
     if (exitCode < 0) {
         ReportFailure(context, mode == DriverSetupMode::Install ? INSTALL_FAILURE_TEXT
-                                                                 : UNINSTALL_FAILURE_TEXT);
+                                                                : UNINSTALL_FAILURE_TEXT);
         return DRIVER_SETUP_FAILED;
     }
     if (exitCode == 1 && mode == DriverSetupMode::Install) {

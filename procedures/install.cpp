@@ -22,8 +22,9 @@ constexpr size_t SHORTCUT_TARGET_BYTES = 2048;
 
 constexpr const char* PACKAGE_TEXT = "Installation package might be corrupted\nthanks to download "
                                      "official package at\n" MOSSGATE_PUBLISHER_WEB_ADDRESS ".";
-constexpr const char* FOLDER_TEXT = "Failed to create target folder on system disk\nthanks to "
-                                    "download official package at\n" MOSSGATE_PUBLISHER_WEB_ADDRESS ".";
+constexpr const char* FOLDER_TEXT =
+    "Failed to create target folder on system disk\nthanks to "
+    "download official package at\n" MOSSGATE_PUBLISHER_WEB_ADDRESS ".";
 constexpr const char* COPY_TEXT =
     "Failed to copy file(s) to destination folder...\nInstallation package might be "
     "corrupted\nthanks to download official package at\n" MOSSGATE_PUBLISHER_WEB_ADDRESS ".";

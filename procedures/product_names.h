@@ -11,13 +11,14 @@ constexpr const char* INSTALL_SUB_PATH = "KS\\MOSSGATE_CD_Pack";
 constexpr const char* START_MENU_SUB_PATH = "Kestrine\\MOSSGATE_CD_Pack";
 constexpr const char* DRIVER_C_SETUP = "MOSSGATE_C_Setup";
 constexpr const char* DRIVER_D_SETUP = "MOSSGATE_D_Setup";
-constexpr const char* SHELL_FOLDERS_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr const char* SHELL_FOLDERS_KEY =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr const char* PROGRAMS_VALUE = "Programs";
 constexpr const char* UNINSTALL_KEY =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KS:MOSSGATE_CD {C76D3BC2-E852-4d06}";
 
 struct ShortcutName {
-    const char* name; // also the link's description
+    const char* name;   // also the link's description
     const char* target; // file in the install folder
 };
 

@@ -12,7 +12,6 @@
 #include "procedures/product_names.h"
 #include "procedures/start_menu.h"
 
-
 namespace mossgate {
 
 namespace {
@@ -22,8 +21,9 @@ constexpr size_t TREE_PATH_BYTES = 2048;
 constexpr size_t SUBKEY_NAME_BYTES = 1024;
 constexpr REGSAM DELETE_AND_ENUMERATE = DELETE | KEY_ENUMERATE_SUB_KEYS;
 
-constexpr const char* PACKAGE_TEXT = "De-Installation package might be corrupted\nthanks to "
-                                     "download official package at\n" MOSSGATE_PUBLISHER_WEB_ADDRESS ".";
+constexpr const char* PACKAGE_TEXT =
+    "De-Installation package might be corrupted\nthanks to "
+    "download official package at\n" MOSSGATE_PUBLISHER_WEB_ADDRESS ".";
 constexpr const char* FOLDER_TEXT =
     "Failed to get target folder on system disk\nthanks to remove Mossgate manually...";
 
@@ -121,7 +121,7 @@ Step RemoveEntry(const char* folder, const WIN32_FIND_DATAA& entry) {
         DeleteFolderTree(path.c_str());
         // A subfolder that stays would be listed again at once: end this walk.
         return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? Step::ListAgain
-                                                                            : Step::Stop;
+                                                                           : Step::Stop;
     }
     return DeleteFileA(path.c_str()) == 1 ? Step::ListAgain : Step::Stop;
 }

@@ -6,11 +6,11 @@
 #include <stdio.h>
 
 int main(void) {
-    Display *display = XOpenDisplay(NULL);
+    Display* display = XOpenDisplay(NULL);
     if (display == NULL) {
         return 1;
     }
-    XFixesCursorImage *image = XFixesGetCursorImage(display);
+    XFixesCursorImage* image = XFixesGetCursorImage(display);
     if (image == NULL) {
         XCloseDisplay(display);
         return 1;

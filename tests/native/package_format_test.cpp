@@ -93,7 +93,8 @@ TEST(PackageDirectory, NeedsMoreBytesThanTheDirectory) {
         const Bytes before(reinterpret_cast<const uint8_t*>(directory),
                            reinterpret_cast<const uint8_t*>(directory) + sizeof(directory));
 
-        EXPECT_EQ(CopyPackageDirectory(image.data(), image.size(), directory), c.copied) << c.imageSize;
+        EXPECT_EQ(CopyPackageDirectory(image.data(), image.size(), directory), c.copied)
+            << c.imageSize;
         const uint8_t* after = reinterpret_cast<const uint8_t*>(directory);
         if (c.copied) {
             EXPECT_EQ(std::memcmp(after, image.data(), PACKAGE_DIRECTORY_BYTES), 0) << c.imageSize;
@@ -157,7 +158,8 @@ TEST(EntryBounds, EdgesWithoutWrapAround) {
         EXPECT_NE(outcome, EntryOutcome::OutOfBounds) << c.what;
         EXPECT_EQ(KeyBytes(state.key), Digest(original.data() + c.offset, c.size)) << c.what;
         EXPECT_NE(state.seed, INITIAL_SEED) << c.what;
-        EXPECT_TRUE(std::equal(image.begin(), image.begin() + c.offset, original.begin())) << c.what;
+        EXPECT_TRUE(std::equal(image.begin(), image.begin() + c.offset, original.begin()))
+            << c.what;
         EXPECT_TRUE(std::equal(image.begin() + c.offset + c.size, image.end(),
                                original.begin() + c.offset + c.size))
             << c.what;
@@ -178,11 +180,14 @@ TEST(EntryBounds, LastPayloadEndingAtTheImageEndVerifiesOneByteMoreDoesNot) {
     PackageEntry directory[PACKAGE_ENTRY_COUNT];
     ASSERT_TRUE(CopyPackageDirectory(image.data(), image.size(), directory));
     WalkState state = StartWalk();
-    ASSERT_EQ(ReadPackageEntry(directory[0], image.data(), image.size(), state), EntryOutcome::Verified);
-    ASSERT_EQ(ReadPackageEntry(directory[1], image.data(), image.size(), state), EntryOutcome::Verified);
+    ASSERT_EQ(ReadPackageEntry(directory[0], image.data(), image.size(), state),
+              EntryOutcome::Verified);
+    ASSERT_EQ(ReadPackageEntry(directory[1], image.data(), image.size(), state),
+              EntryOutcome::Verified);
     const WalkState held = state;
     const Bytes heldImage = image;
-    EXPECT_EQ(ReadPackageEntry(directory[2], image.data(), image.size(), state), EntryOutcome::OutOfBounds);
+    EXPECT_EQ(ReadPackageEntry(directory[2], image.data(), image.size(), state),
+              EntryOutcome::OutOfBounds);
     EXPECT_EQ(state.seed, held.seed);
     EXPECT_EQ(KeyBytes(state.key), KeyBytes(held.key));
     EXPECT_EQ(image, heldImage);
@@ -281,8 +286,8 @@ TEST(Keystream, EachKeyByteReachesTheBytesWhoseCounterSelectsIt) {
         size_t keyIndex;
         std::vector<size_t> changed;
     } cases[] = {
-        {17, 1, {0, 16}}, {17, 0, {1}},  {17, 2, {15}},  {17, 15, {2}},
-        {16, 0, {0}},     {16, 1, {15}}, {16, 15, {1}},  {1, 1, {0}},
+        {17, 1, {0, 16}}, {17, 0, {1}},  {17, 2, {15}},        {17, 15, {2}},
+        {16, 0, {0}},     {16, 1, {15}}, {16, 15, {1}},        {1, 1, {0}},
         {1, 0, {}},       {2, 2, {0}},   {33, 1, {0, 16, 32}},
     };
     for (const auto& c : cases) {
@@ -297,7 +302,8 @@ TEST(Keystream, EachKeyByteReachesTheBytesWhoseCounterSelectsIt) {
             if (moved[j] != plain[j]) {
                 changed.push_back(j);
                 // The key byte is added, not xored: one more in the key, one more out.
-                EXPECT_EQ(static_cast<uint8_t>(moved[j] - plain[j]), 1) << "size " << c.size << " byte " << j;
+                EXPECT_EQ(static_cast<uint8_t>(moved[j] - plain[j]), 1)
+                    << "size " << c.size << " byte " << j;
             }
         }
         EXPECT_EQ(changed, c.changed) << "size " << c.size << ", key byte " << c.keyIndex;
@@ -342,8 +348,10 @@ TEST(Keystream, TheRunningValueShiftPropagatesTheSignBit) {
     // A longer payload from the same kind of start: every byte follows the
     // sign-propagating form, and the logical form parts from it.
     const uint32_t longSeed = 0xB507 - 16;
-    EXPECT_EQ(KeystreamOverZeros(longSeed, 16, INITIAL_KEY), ReferenceKeystream(longSeed, 16, true));
-    EXPECT_NE(KeystreamOverZeros(longSeed, 16, INITIAL_KEY), ReferenceKeystream(longSeed, 16, false));
+    EXPECT_EQ(KeystreamOverZeros(longSeed, 16, INITIAL_KEY),
+              ReferenceKeystream(longSeed, 16, true));
+    EXPECT_NE(KeystreamOverZeros(longSeed, 16, INITIAL_KEY),
+              ReferenceKeystream(longSeed, 16, false));
 }
 
 TEST(Keystream, DescramblingTwiceRestoresThePayload) {
@@ -435,7 +443,8 @@ TEST(KnownAnswers, WalkStateAfterFixedEntries) {
     WalkState state = StartWalk();
     e = 0;
     for (const WalkVector& v : kWalkVectors) {
-        EXPECT_EQ(ReadPackageEntry(directory[e], image.data(), image.size(), state), EntryOutcome::Verified)
+        EXPECT_EQ(ReadPackageEntry(directory[e], image.data(), image.size(), state),
+                  EntryOutcome::Verified)
             << e;
         EXPECT_EQ(state.seed, v.seedAfter) << e;
         EXPECT_EQ(KeyBytes(state.key), FromHex(v.keyAfterHex)) << e;
@@ -451,7 +460,8 @@ std::unique_ptr<PackageEntry> EntryNamed(const std::string& name, char fill) {
     auto entry = std::make_unique<PackageEntry>();
     std::memset(entry.get(), 0xEE, sizeof(PackageEntry));
     std::memset(entry->name, fill, PACKAGE_NAME_BYTES);
-    std::memcpy(entry->name, name.data(), name.size() < PACKAGE_NAME_BYTES ? name.size() : PACKAGE_NAME_BYTES);
+    std::memcpy(entry->name, name.data(),
+                name.size() < PACKAGE_NAME_BYTES ? name.size() : PACKAGE_NAME_BYTES);
     if (name.size() < PACKAGE_NAME_BYTES) {
         entry->name[name.size()] = '\0';
     }
@@ -468,9 +478,9 @@ TEST(EntryNames, WhatStaysBelowTheInstallFolder) {
         {"sub/file.txt", true},
         {"a..b", true},
         {"..a", true},
-        {"a..", false},   // Windows trims trailing dots: a trap, refused
-        {"...", false},   // would name the folder itself
-        {".. ", false},   // trimmed, this is ".."
+        {"a..", false}, // Windows trims trailing dots: a trap, refused
+        {"...", false}, // would name the folder itself
+        {".. ", false}, // trimmed, this is ".."
         {".. \\x", false},
         {"sub. \\x", false},
         {"a.b.", false},
@@ -501,7 +511,8 @@ TEST(EntryNames, WhatStaysBelowTheInstallFolder) {
         // refuse the name (':' and separators) or make a ".." of a trailing ".".
         for (char fill : {':', '.', '\\'}) {
             const auto entry = EntryNamed(c.name, fill);
-            EXPECT_EQ(IsContainedRelativeName(*entry), c.contained) << '"' << c.name << "\" fill " << fill;
+            EXPECT_EQ(IsContainedRelativeName(*entry), c.contained)
+                << '"' << c.name << "\" fill " << fill;
         }
     }
 }

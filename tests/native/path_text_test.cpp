@@ -130,8 +130,8 @@ TEST(BoundedText, FormatWithOneText) {
     ASSERT_TRUE(mossgate::FormatWithText(title, sizeof(title), "Setup (Version %s)", "2.1.5.2"));
     EXPECT_STREQ(title, "Setup (Version 2.1.5.2)");
     char small[8] = "keep";
-    EXPECT_FALSE(mossgate::FormatWithText(small, sizeof(small), "ab%scd", "xyz1"));  // 8 chars
-    EXPECT_TRUE(mossgate::FormatWithText(small, sizeof(small), "ab%scd", "xyz"));    // 7 fit
+    EXPECT_FALSE(mossgate::FormatWithText(small, sizeof(small), "ab%scd", "xyz1")); // 8 chars
+    EXPECT_TRUE(mossgate::FormatWithText(small, sizeof(small), "ab%scd", "xyz"));   // 7 fit
     EXPECT_STREQ(small, "abxyzcd");
     EXPECT_FALSE(mossgate::FormatWithText(small, sizeof(small), "no placeholder", "x"));
 }

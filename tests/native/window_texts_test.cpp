@@ -13,10 +13,20 @@ using namespace mossgate;
 
 TEST(OsLabel, EveryCodeIncludingOnesOutsideTheTable) {
     const std::pair<int32_t, const char*> table[] = {
-        {0, "O/S: < XP"},  {1, "O/S: WIN XP"}, {2, "O/S: Server 2003"}, {3, "O/S: VISTA"},
-        {4, "O/S: WIN7"},  {5, "O/S: WIN8"},   {6, "O/S: WIN8.1"},      {7, "O/S: WIN10"},
-        {8, "O/S: > WIN10"}, {-1, "O/S: unknown"}, {9, "O/S: unknown"}, {-2, "O/S: unknown"},
-        {INT32_MAX, "O/S: unknown"}, {INT32_MIN, "O/S: unknown"},
+        {0, "O/S: < XP"},
+        {1, "O/S: WIN XP"},
+        {2, "O/S: Server 2003"},
+        {3, "O/S: VISTA"},
+        {4, "O/S: WIN7"},
+        {5, "O/S: WIN8"},
+        {6, "O/S: WIN8.1"},
+        {7, "O/S: WIN10"},
+        {8, "O/S: > WIN10"},
+        {-1, "O/S: unknown"},
+        {9, "O/S: unknown"},
+        {-2, "O/S: unknown"},
+        {INT32_MAX, "O/S: unknown"},
+        {INT32_MIN, "O/S: unknown"},
     };
     for (const auto& [code, text] : table) {
         EXPECT_STREQ(OsLabelText(code), text) << code;

@@ -50,7 +50,8 @@ Bytes ReadBytes(const fs::path& path) {
 
 void WriteBytes(const fs::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     ASSERT_TRUE(out.good()) << path;
 }
 
@@ -100,8 +101,8 @@ std::vector<std::pair<size_t, std::string>> Failures(const Outcome& run) {
     for (const std::string& line : Lines(run.err)) {
         const size_t quote = line.find(" \"");
         const size_t end = line.rfind("\": ");
-        if (line.rfind(prefix, 0) != 0 || quote == std::string::npos || end == std::string::npos || end <= quote ||
-            line.find_first_not_of("0123456789", prefix.size()) != quote) {
+        if (line.rfind(prefix, 0) != 0 || quote == std::string::npos || end == std::string::npos ||
+            end <= quote || line.find_first_not_of("0123456789", prefix.size()) != quote) {
             ADD_FAILURE() << "unexpected stderr line: " << line;
             continue;
         }
@@ -128,12 +129,14 @@ std::vector<Source> SampleSources() {
     std::vector<Source> sources;
     for (uint32_t i = 0; i < PACKAGE_ENTRY_COUNT; ++i) {
         const size_t size = i < std::size(sizes) ? sizes[i] : 1 + (i * 7919u) % 3000u;
-        const uint32_t reserved = i % 3 == 0 ? RESERVED_DRIVER_C : i % 3 == 1 ? RESERVED_DRIVER_D : i * 0x01010101u;
+        const uint32_t reserved = i % 3 == 0   ? RESERVED_DRIVER_C
+                                  : i % 3 == 1 ? RESERVED_DRIVER_D
+                                               : i * 0x01010101u;
         sources.push_back({"entry_" + std::to_string(i) + ".bin", reserved, Filler(i, size)});
     }
     sources[4].bytes = sources[3].bytes;
-    sources[7].name = std::string(127, 'n');                   // the longest name
-    sources[8].name = "sub\\dir\\name with spaces.txt";         // kept as it is
+    sources[7].name = std::string(127, 'n');            // the longest name
+    sources[8].name = "sub\\dir\\name with spaces.txt"; // kept as it is
     sources[9].reserved = 0xFFFFFFFF;
     sources[10].reserved = 0;
     return sources;
@@ -194,7 +197,8 @@ class PackerTest : public ::testing::Test {
     }
 
     // Writes the sources into src/ and a manifest naming them relative to it.
-    fs::path Manifest(const std::vector<Source>& sources, const std::string& name = "manifest.txt") {
+    fs::path Manifest(const std::vector<Source>& sources,
+                      const std::string& name = "manifest.txt") {
         std::string text;
         for (size_t i = 0; i < sources.size(); ++i) {
             const std::string file = "src/" + std::to_string(i) + ".bin";
@@ -259,7 +263,8 @@ TEST_F(PackerRoundTrip, LayoutDigestsAndDescrambledBytesMatchTheSources) {
         const PackageEntry entry = EntryAt(image, i);
         char expectedName[PACKAGE_NAME_BYTES] = {};
         std::memcpy(expectedName, sources[i].name.data(), sources[i].name.size());
-        EXPECT_EQ(std::memcmp(entry.name, expectedName, PACKAGE_NAME_BYTES), 0) << "name field, zero-filled";
+        EXPECT_EQ(std::memcmp(entry.name, expectedName, PACKAGE_NAME_BYTES), 0)
+            << "name field, zero-filled";
         EXPECT_EQ(entry.dataOffset, offset);
         EXPECT_EQ(entry.dataSize, sources[i].bytes.size());
         EXPECT_EQ(entry.reserved, sources[i].reserved);
@@ -267,11 +272,13 @@ TEST_F(PackerRoundTrip, LayoutDigestsAndDescrambledBytesMatchTheSources) {
         MD5(sources[i].bytes.data(), sources[i].bytes.size(), digest);
         EXPECT_EQ(std::memcmp(entry.plainDigest, digest, 16), 0);
 
-        const Bytes stored(image.begin() + entry.dataOffset, image.begin() + entry.dataOffset + entry.dataSize);
+        const Bytes stored(image.begin() + entry.dataOffset,
+                           image.begin() + entry.dataOffset + entry.dataSize);
         if (stored.size() >= 16) {
             EXPECT_NE(stored, sources[i].bytes) << "payload stored unscrambled";
         }
-        ASSERT_EQ(ReadPackageEntry(entry, plainImage.data(), plainImage.size(), state), EntryOutcome::Verified);
+        ASSERT_EQ(ReadPackageEntry(entry, plainImage.data(), plainImage.size(), state),
+                  EntryOutcome::Verified);
         EXPECT_TRUE(std::equal(sources[i].bytes.begin(), sources[i].bytes.end(),
                                plainImage.begin() + entry.dataOffset));
         offset += entry.dataSize;
@@ -279,8 +286,10 @@ TEST_F(PackerRoundTrip, LayoutDigestsAndDescrambledBytesMatchTheSources) {
     // The same bytes twice are stored differently: the chain moved on.
     const PackageEntry third = EntryAt(image, 3);
     const PackageEntry fourth = EntryAt(image, 4);
-    EXPECT_NE(Bytes(image.begin() + third.dataOffset, image.begin() + third.dataOffset + third.dataSize),
-              Bytes(image.begin() + fourth.dataOffset, image.begin() + fourth.dataOffset + fourth.dataSize));
+    EXPECT_NE(
+        Bytes(image.begin() + third.dataOffset, image.begin() + third.dataOffset + third.dataSize),
+        Bytes(image.begin() + fourth.dataOffset,
+              image.begin() + fourth.dataOffset + fourth.dataSize));
 }
 
 TEST_F(PackerRoundTrip, ListVerifiesEveryEntryAndShowsTheDirectory) {
@@ -291,12 +300,14 @@ TEST_F(PackerRoundTrip, ListVerifiesEveryEntryAndShowsTheDirectory) {
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(LastLine(run.out), "61 of 61 entries verified");
     for (size_t i = 0; i < PACKAGE_ENTRY_COUNT; ++i) {
-        EXPECT_NE(run.out.find(HexDigest(sources[i].bytes)), std::string::npos) << "digest of entry " << i;
+        EXPECT_NE(run.out.find(HexDigest(sources[i].bytes)), std::string::npos)
+            << "digest of entry " << i;
     }
     EXPECT_NE(run.out.find(" 0x0047282C "), std::string::npos);
     EXPECT_NE(run.out.find(" 0xFFFFFFFF "), std::string::npos);
     EXPECT_NE(run.out.find(std::string(127, 'n')), std::string::npos);
-    EXPECT_NE(run.out.find("sub\\\\dir\\\\name with spaces.txt"), std::string::npos) << "backslashes shown escaped";
+    EXPECT_NE(run.out.find("sub\\\\dir\\\\name with spaces.txt"), std::string::npos)
+        << "backslashes shown escaped";
 }
 
 TEST_F(PackerRoundTrip, ManifestCommentsBlankLinesCrLfAndAbsolutePathsGiveTheSameBytes) {
@@ -318,7 +329,8 @@ TEST_F(PackerRoundTrip, ManifestCommentsBlankLinesCrLfAndAbsolutePathsGiveTheSam
     fs::create_directories(dir_ / "lists");
     WriteText(dir_ / "lists" / "manifest.txt", text);
     const fs::path output = dir_ / "out" / "again.bin";
-    const Outcome run = Packer({"write", (dir_ / "lists" / "manifest.txt").string(), output.string()});
+    const Outcome run =
+        Packer({"write", (dir_ / "lists" / "manifest.txt").string(), output.string()});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ReadBytes(output), plain);
 }
@@ -332,7 +344,8 @@ TEST_F(PackerRoundTrip, ReplacesAnExistingOutputAndLeavesNothingElse) {
     ASSERT_EQ(::stat(package.c_str(), &status), 0);
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    EXPECT_EQ(status.st_mode & 0777, 0666 & ~mask) << "the mode of a new file, not a private temporary";
+    EXPECT_EQ(status.st_mode & 0777, 0666 & ~mask)
+        << "the mode of a new file, not a private temporary";
 }
 
 // ---------------------------------------------------------------------------
@@ -372,7 +385,8 @@ class PackerWriteRefuses : public PackerTest {
 };
 
 TEST_F(PackerWriteRefuses, MissingEmptyOrUnreadableSource) {
-    ExpectRefusal(WithLine(12, "x.bin\t0x1\tsrc/does-not-exist.bin"), "does-not-exist.bin: No such file");
+    ExpectRefusal(WithLine(12, "x.bin\t0x1\tsrc/does-not-exist.bin"),
+                  "does-not-exist.bin: No such file");
     ExpectRefusal(WithLine(60, "last.bin\t0x1\t/no/such/folder/file"), "No such file");
     WriteText(dir_ / "src" / "empty.bin", "");
     ExpectRefusal(WithLine(0, "first.bin\t0x1\tsrc/empty.bin"), "line 1 (first.bin): source");
@@ -386,7 +400,8 @@ TEST_F(PackerWriteRefuses, MissingEmptyOrUnreadableSource) {
 }
 
 TEST_F(PackerWriteRefuses, NamesThatDoNotFitOrAreEmpty) {
-    ExpectRefusal(WithLine(3, std::string(128, 'n') + "\t0x1\tsrc/3.bin"), "manifest.txt:4: entry name of 128 characters");
+    ExpectRefusal(WithLine(3, std::string(128, 'n') + "\t0x1\tsrc/3.bin"),
+                  "manifest.txt:4: entry name of 128 characters");
     ExpectRefusal(WithLine(3, std::string(1000, 'n') + "\t0x1\tsrc/3.bin"), "at most 127");
     ExpectRefusal(WithLine(3, "\t0x1\tsrc/3.bin"), "manifest.txt:4: empty entry name");
     ExpectRefusal(WithLine(3, std::string("a\x01") + "b\t0x1\tsrc/3.bin"), "control character");
@@ -433,7 +448,8 @@ TEST_F(PackerWriteRefuses, PackageOver4GiB) {
     const fs::path half = dir_ / "src" / "half.bin";
     WriteText(half, "h");
     fs::resize_file(half, uint64_t{1} << 31);
-    const fs::path exact = dir_ / "src" / "exact.bin"; // a package of exactly 4 GiB: one byte too many
+    const fs::path exact =
+        dir_ / "src" / "exact.bin"; // a package of exactly 4 GiB: one byte too many
     WriteText(exact, "e");
     fs::resize_file(exact, (uint64_t{1} << 32) - DIRECTORY - 60);
     const fs::path huge = dir_ / "src" / "huge.bin";
@@ -469,7 +485,8 @@ TEST_F(PackerWriteRefuses, WriteErrorHalfwayLeavesNoPartialPackage) {
         const Outcome run = Packer({"write", manifest.string(), output.string()}, 64 * 1024);
         EXPECT_NE(run.status, 0);
         EXPECT_NE(run.err.find("File too large"), std::string::npos) << run.err;
-        EXPECT_EQ(OutputFolder(), existing ? std::set<std::string>{"package.bin"} : std::set<std::string>{});
+        EXPECT_EQ(OutputFolder(),
+                  existing ? std::set<std::string>{"package.bin"} : std::set<std::string>{});
         if (existing) {
             EXPECT_EQ(ReadText(output), "previous");
         }
@@ -478,14 +495,21 @@ TEST_F(PackerWriteRefuses, WriteErrorHalfwayLeavesNoPartialPackage) {
 
 TEST_F(PackerWriteRefuses, MissingManifestOrOutputFolder) {
     ExpectRefusal(dir_ / "no-manifest.txt", "cannot open manifest");
-    const Outcome run = Packer({"write", Manifest(SampleSources()).string(), (dir_ / "no-folder" / "p.bin").string()});
+    const Outcome run = Packer(
+        {"write", Manifest(SampleSources()).string(), (dir_ / "no-folder" / "p.bin").string()});
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.err.find("cannot create"), std::string::npos) << run.err;
 }
 
 TEST_F(PackerWriteRefuses, UsageErrors) {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {}, {"write"}, {"write", "m"}, {"write", "m", "o", "x"}, {"list"}, {"list", "a", "b"}, {"pack", "a"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"write"},
+                                               {"write", "m"},
+                                               {"write", "m", "o", "x"},
+                                               {"list"},
+                                               {"list", "a", "b"},
+                                               {"pack", "a"}}) {
         const Outcome run = Packer(args);
         EXPECT_EQ(run.status, 2);
         EXPECT_NE(run.err.find("usage: packer write MANIFEST OUTPUT"), std::string::npos);
@@ -522,8 +546,8 @@ class PackerListDamage : public PackerTest, public ::testing::WithParamInterface
             EXPECT_EQ(failures[i].first, first + i);
             EXPECT_EQ(failures[i].second, i == 0 ? reason : "digest mismatch");
         }
-        EXPECT_EQ(LastLine(run.out),
-                  std::to_string(PACKAGE_ENTRY_COUNT - failures.size()) + " of 61 entries verified");
+        EXPECT_EQ(LastLine(run.out), std::to_string(PACKAGE_ENTRY_COUNT - failures.size()) +
+                                         " of 61 entries verified");
         const std::vector<std::string> lines = Lines(run.out);
         ASSERT_EQ(lines.size(), 2 + PACKAGE_ENTRY_COUNT + 1) << run.out;
         for (size_t i = 0; i < PACKAGE_ENTRY_COUNT; ++i) {
@@ -588,17 +612,21 @@ TEST_P(PackerListDamage, PayloadOutOfBoundsFailsThatEntryAndUpToFourMore) {
     ExpectSpoiledFrom(ListChanged(), GetParam(), "out of bounds (empty payload)");
 }
 
-INSTANTIATE_TEST_SUITE_P(FirstMiddleLast, PackerListDamage, ::testing::Values(size_t{0}, size_t{30}, size_t{60}));
+INSTANTIATE_TEST_SUITE_P(FirstMiddleLast, PackerListDamage,
+                         ::testing::Values(size_t{0}, size_t{30}, size_t{60}));
 
 using PackerListRefuses = PackerTest;
 
 TEST_F(PackerListRefuses, FilesTooSmallOrMissing) {
     const Bytes image = ReadBytes(WritePackage(SampleSources()));
     for (const size_t size : {size_t{0}, size_t{1}, size_t{DIRECTORY}}) {
-        WriteBytes(dir_ / "small.bin", Bytes(image.begin(), image.begin() + static_cast<long>(size)));
+        WriteBytes(dir_ / "small.bin",
+                   Bytes(image.begin(), image.begin() + static_cast<long>(size)));
         const Outcome run = Packer({"list", (dir_ / "small.bin").string()});
         EXPECT_EQ(run.status, 1);
-        EXPECT_NE(run.err.find("is " + std::to_string(size) + " bytes: not a package"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("is " + std::to_string(size) + " bytes: not a package"),
+                  std::string::npos)
+            << run.err;
         EXPECT_EQ(run.out, "");
     }
     const Outcome missing = Packer({"list", (dir_ / "none.bin").string()});

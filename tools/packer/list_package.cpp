@@ -101,14 +101,16 @@ bool ListPackage(const std::filesystem::path& package) {
     }
 
     std::printf("%s: %zu bytes\n", package.c_str(), image.size());
-    std::printf("%3s %10s %10s  %-10s  %-32s  %-6s  %s\n", "#", "offset", "size", "reserved", "plain MD5",
-                "check", "name");
+    std::printf("%3s %10s %10s  %-10s  %-32s  %-6s  %s\n", "#", "offset", "size", "reserved",
+                "plain MD5", "check", "name");
     mossgate::WalkState state = mossgate::StartWalk();
     size_t verified = 0;
     for (size_t i = 0; i < PACKAGE_ENTRY_COUNT; ++i) {
         const PackageEntry& entry = directory[i];
         std::string why;
-        const auto add = [&why](const char* reason) { why += why.empty() ? reason : std::string(", ") + reason; };
+        const auto add = [&why](const char* reason) {
+            why += why.empty() ? reason : std::string(", ") + reason;
+        };
         if (mossgate::TerminatedEntryName(entry) == nullptr) {
             add("name not terminated");
         } else if (entry.name[0] == '\0') {
@@ -129,8 +131,9 @@ bool ListPackage(const std::filesystem::path& package) {
         if (mossgate::TerminatedEntryName(entry) == nullptr) {
             name += "...";
         }
-        std::printf("%3zu %10" PRIu32 " %10" PRIu32 "  0x%08" PRIX32 "  %s  %-6s  %s\n", i, entry.dataOffset,
-                    entry.dataSize, entry.reserved, Hex(entry.plainDigest, sizeof entry.plainDigest).c_str(),
+        std::printf("%3zu %10" PRIu32 " %10" PRIu32 "  0x%08" PRIX32 "  %s  %-6s  %s\n", i,
+                    entry.dataOffset, entry.dataSize, entry.reserved,
+                    Hex(entry.plainDigest, sizeof entry.plainDigest).c_str(),
                     why.empty() ? "ok" : "FAILED", name.c_str());
         if (why.empty()) {
             ++verified;

@@ -43,7 +43,8 @@ int HexValue(char c) {
 
 // 0x followed by 1..8 hex digits, nothing else.
 bool ParseReserved(std::string_view text, uint32_t& value) {
-    if (text.size() < 3 || text.size() > 10 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X')) {
+    if (text.size() < 3 || text.size() > 10 || text[0] != '0' ||
+        (text[1] != 'x' && text[1] != 'X')) {
         return false;
     }
     uint32_t result = 0;
@@ -111,7 +112,8 @@ std::vector<ManifestEntry> ReadManifest(const std::filesystem::path& manifest) {
             }
         }
         if (!ParseReserved(fields[1], entry.reserved)) {
-            fail("reserved value \"" + std::string(fields[1]) + "\" is not 0x and 1 to 8 hex digits");
+            fail("reserved value \"" + std::string(fields[1]) +
+                 "\" is not 0x and 1 to 8 hex digits");
         }
         if (fields[2].empty()) {
             fail("empty source path");

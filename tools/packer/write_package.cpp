@@ -57,7 +57,8 @@ struct Source {
 };
 
 std::string Where(const ManifestEntry& entry) {
-    return "line " + std::to_string(entry.line) + " (" + entry.name + "): source " + entry.source.string();
+    return "line " + std::to_string(entry.line) + " (" + entry.name + "): source " +
+           entry.source.string();
 }
 
 std::vector<Source> OpenSources(const std::vector<ManifestEntry>& entries) {
@@ -80,8 +81,9 @@ std::vector<Source> OpenSources(const std::vector<ManifestEntry>& entries) {
         }
         total += static_cast<uint64_t>(status.st_size);
         if (total > MAX_PACKAGE_BYTES) {
-            throw PackerError(Where(entry) + ": the package would exceed 4 GiB (" + std::to_string(total) +
-                              " bytes up to this entry, at most " + std::to_string(MAX_PACKAGE_BYTES) + ")");
+            throw PackerError(Where(entry) + ": the package would exceed 4 GiB (" +
+                              std::to_string(total) + " bytes up to this entry, at most " +
+                              std::to_string(MAX_PACKAGE_BYTES) + ")");
         }
         sources.push_back(Source{std::move(fd), static_cast<size_t>(status.st_size)});
     }
@@ -129,7 +131,8 @@ class TemporaryPackage {
         std::string pattern = (folder / hidden).string();
         fd_ = FileDescriptor(::mkostemp(pattern.data(), O_CLOEXEC));
         if (fd_.get() < 0) {
-            throw PackerError(SystemMessage("cannot create a file beside " + output.string(), errno));
+            throw PackerError(
+                SystemMessage("cannot create a file beside " + output.string(), errno));
         }
         path_ = pattern;
     }
@@ -179,7 +182,8 @@ class TemporaryPackage {
 
 } // namespace
 
-void WritePackageFile(const std::vector<ManifestEntry>& entries, const std::filesystem::path& output) {
+void WritePackageFile(const std::vector<ManifestEntry>& entries,
+                      const std::filesystem::path& output) {
     if (entries.size() != PACKAGE_ENTRY_COUNT) {
         throw PackerError("the manifest names " + std::to_string(entries.size()) +
                           " entries; a package has exactly " + std::to_string(PACKAGE_ENTRY_COUNT));

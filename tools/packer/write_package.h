@@ -14,6 +14,7 @@ namespace packer {
 // a u32 describes). Sizes are checked before any source is read. The package goes
 // to a temporary file beside `output` that replaces `output` only when complete:
 // on an error `output` is left as it was and nothing else remains.
-void WritePackageFile(const std::vector<ManifestEntry>& entries, const std::filesystem::path& output);
+void WritePackageFile(const std::vector<ManifestEntry>& entries,
+                      const std::filesystem::path& output);
 
 } // namespace packer

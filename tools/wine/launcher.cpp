@@ -45,7 +45,8 @@ int main(int argc, char** argv) {
     PROCESS_INFORMATION info = {};
     if (!CreateProcessA(argv[first], commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &info)) {
-        std::fprintf(stderr, "launcher: cannot start %s (error %lu)\n", argv[first], GetLastError());
+        std::fprintf(stderr, "launcher: cannot start %s (error %lu)\n", argv[first],
+                     GetLastError());
         return 1;
     }
     if (closeClass != nullptr) {

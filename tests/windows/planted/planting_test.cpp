@@ -33,7 +33,8 @@ TEST(DllPlanting, TheProgramsLoaderMapsTheSystemCopies) {
         HMODULE module = LoadSystemLibrary(name);
         ASSERT_NE(module, nullptr) << name;
         EXPECT_EQ(lstrcmpiA(ModuleFolder(module).c_str(), SystemFolder().c_str()), 0) << name;
-        EXPECT_FALSE(FileExists(PlantedTrace(name))) << name << " was taken from beside the program";
+        EXPECT_FALSE(FileExists(PlantedTrace(name)))
+            << name << " was taken from beside the program";
         FreeLibrary(module);
     }
 }

@@ -243,8 +243,8 @@ TEST(RemovalFromInstalledCopy, CopyAndFolderAreDeletedAtRestart) {
 
 TEST(UninstallCommand, RunTheWayWindowsRunsItStartsTheInstalledCopy) {
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
-    ASSERT_TRUE(CopyFileA((ExecutableFolder() + "\\trace_program.exe").c_str(), "C:\\Program.exe",
-                          FALSE));
+    ASSERT_TRUE(
+        CopyFileA((ExecutableFolder() + "\\trace_program.exe").c_str(), "C:\\Program.exe", FALSE));
     const auto command = UninstallValue("UninstallString");
     ASSERT_TRUE(command.has_value());
     std::string commandLine = *command + " -h -u";

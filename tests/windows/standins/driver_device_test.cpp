@@ -35,8 +35,8 @@ TEST_F(DriverDevice, InstallExposesTheInterfaceOnARootMediaDevice) {
         GUID mine;
         GUID other;
     };
-    for (const Case& driver : {Case{SetupC(), kInterfaceC, kInterfaceD},
-                               Case{SetupD(), kInterfaceD, kInterfaceC}}) {
+    for (const Case& driver :
+         {Case{SetupC(), kInterfaceC, kInterfaceD}, Case{SetupD(), kInterfaceD, kInterfaceC}}) {
         SCOPED_TRACE(driver.setup);
         ASSERT_EQ(RunBare(driver.setup, kInstallCommandLine), kSuccess);
         EXPECT_TRUE(ProductFindsDriver(driver.mine));

@@ -83,8 +83,7 @@ std::vector<ListedInterface> PresentInterfaces(const GUID& interfaceClass) {
     SP_DEVICE_INTERFACE_DATA item = {};
     item.cbSize = sizeof(item);
     for (DWORD index = 0;
-         SetupDiEnumDeviceInterfaces(list.Get(), nullptr, &interfaceClass, index, &item);
-         ++index) {
+         SetupDiEnumDeviceInterfaces(list.Get(), nullptr, &interfaceClass, index, &item); ++index) {
         union {
             SP_DEVICE_INTERFACE_DETAIL_DATA_A detail;
             char bytes[1024];
@@ -141,8 +140,8 @@ std::string Quoted(const std::string& text) {
 std::string TemporaryFilePath(const char* name) {
     char folder[MAX_PATH] = "";
     GetTempPathA(sizeof(folder), folder);
-    std::string path = std::string(folder) + "standin " + std::to_string(GetTickCount64()) + " " +
-                       name;
+    std::string path =
+        std::string(folder) + "standin " + std::to_string(GetTickCount64()) + " " + name;
     DeleteFileA(path.c_str());
     return path;
 }

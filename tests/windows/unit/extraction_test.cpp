@@ -225,7 +225,8 @@ TEST(CreateFolderPathTest, AFileInTheWayFailsTheWrite) {
     ASSERT_EQ(WriteWholeFile(blocker.c_str(), reinterpret_cast<const uint8_t*>("x"), 1), 1);
     const std::string below = blocker + "\\child";
     EXPECT_EQ(CreateFolderPath(below.c_str()), 0);
-    EXPECT_EQ(WriteWholeFile((below + "\\f.txt").c_str(), reinterpret_cast<const uint8_t*>("x"), 1), 0);
+    EXPECT_EQ(WriteWholeFile((below + "\\f.txt").c_str(), reinterpret_cast<const uint8_t*>("x"), 1),
+              0);
 }
 
 } // namespace
@@ -251,12 +252,12 @@ TEST(ExtractionFromResource, TheModulesOwnPackageIsDescrambledInItsCopyOnWritePa
     CreateDirectoryA(context.installFolder, nullptr);
     EXPECT_EQ(ExtractPackage(context), 0);
     for (const PackageEntry& entry : context.packageDirectory) {
-        EXPECT_TRUE(mossgate::testing::FileExists(std::string(context.installFolder) + "\\" +
-                                                  entry.name))
+        EXPECT_TRUE(
+            mossgate::testing::FileExists(std::string(context.installFolder) + "\\" + entry.name))
             << entry.name;
     }
-    const std::string readme = mossgate::testing::ReadWholeFile(
-        std::string(context.installFolder) + "\\readme.txt");
+    const std::string readme =
+        mossgate::testing::ReadWholeFile(std::string(context.installFolder) + "\\readme.txt");
     EXPECT_NE(readme.find("MOSSGATE"), std::string::npos);
     // The walk happens once: the same image now holds plain bytes and every entry
     // would fail, which is why the program walks its package only once a run.

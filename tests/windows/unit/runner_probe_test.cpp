@@ -26,7 +26,8 @@ class RunnerTest : public ::testing::Test {
             CopyFileA((ExecutableFolder() + "\\" + program).c_str(),
                       (folder_ + "\\" + program).c_str(), FALSE);
         }
-        std::snprintf(context_.installFolder, sizeof(context_.installFolder), "%s", folder_.c_str());
+        std::snprintf(context_.installFolder, sizeof(context_.installFolder), "%s",
+                      folder_.c_str());
         context_.mainWindow = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                               nullptr, nullptr);
         log_ = folder_ + "\\starts.log";
@@ -74,21 +75,24 @@ TEST_F(RunnerTest, ExitCodesAreJudgedPerMode) {
         int result;
         const char* textStart;
     } cases[] = {
-        {"1", DriverSetupMode::Install, DRIVER_SETUP_NEEDS_RESTART, "Cannot install MOSSGATE Package now"},
+        {"1", DriverSetupMode::Install, DRIVER_SETUP_NEEDS_RESTART,
+         "Cannot install MOSSGATE Package now"},
         {"1", DriverSetupMode::Uninstall, 0, nullptr},
         {"2", DriverSetupMode::Install, 0, nullptr},
         {"2", DriverSetupMode::Uninstall, 0, nullptr},
         {"-1", DriverSetupMode::Install, DRIVER_SETUP_FAILED, "Failed to install MOSSGATE"},
         {"-1", DriverSetupMode::Uninstall, DRIVER_SETUP_FAILED, "Failed to uninstall MOSSGATE"},
         {"0xC0000005", DriverSetupMode::Install, DRIVER_SETUP_FAILED, "Failed to install MOSSGATE"},
-        {"0xC0000005", DriverSetupMode::Uninstall, DRIVER_SETUP_FAILED, "Failed to uninstall MOSSGATE"},
+        {"0xC0000005", DriverSetupMode::Uninstall, DRIVER_SETUP_FAILED,
+         "Failed to uninstall MOSSGATE"},
     };
     for (const auto& c : cases) {
         std::strcpy(context_.errorText, "previous text");
         EXPECT_EQ(RunWithExitCode(c.code, c.mode), c.result) << c.code;
         EXPECT_EQ(FailuresPosted(), c.textStart != nullptr ? 1 : 0) << c.code;
         if (c.textStart != nullptr) {
-            EXPECT_EQ(std::string(context_.errorText).rfind(c.textStart, 0), 0u) << context_.errorText;
+            EXPECT_EQ(std::string(context_.errorText).rfind(c.textStart, 0), 0u)
+                << context_.errorText;
         } else {
             EXPECT_STREQ(context_.errorText, "previous text");
         }

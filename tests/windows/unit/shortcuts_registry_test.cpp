@@ -130,9 +130,9 @@ TEST(RegistryValues, UserStringIsReadOnlyAsAFittingRegSz) {
     EXPECT_EQ(ReadUserStringValue(kTestKey, "Expand", buffer, sizeof(buffer)), 0);
     EXPECT_STREQ(buffer, "untouched");
     EXPECT_EQ(ReadUserStringValue(kTestKey, "Missing", buffer, sizeof(buffer)), 0);
-    EXPECT_EQ(ReadUserStringValue("Software\\MossgateTests\\NoSuchKey", "Plain", buffer,
-                                  sizeof(buffer)),
-              0);
+    EXPECT_EQ(
+        ReadUserStringValue("Software\\MossgateTests\\NoSuchKey", "Plain", buffer, sizeof(buffer)),
+        0);
     EXPECT_STREQ(buffer, "untouched");
 }
 

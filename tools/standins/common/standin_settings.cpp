@@ -147,9 +147,9 @@ bool AppendStartRecord(const std::string& logPath) {
         return false;
     }
     DWORD written = 0;
-    const bool ok = WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written,
-                              nullptr) &&
-                    written == line.size();
+    const bool ok =
+        WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+        written == line.size();
     CloseHandle(file);
     return ok;
 }

@@ -31,8 +31,8 @@ void AddControls(HWND window, HINSTANCE instance) {
     const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
     int y = kMargin;
     for (const char* text : kTexts) {
-        HWND label = CreateWindowExA(0, "STATIC", text, WS_CHILD | WS_VISIBLE | SS_LEFT, kMargin,
-                                     y, kClientWidth - 2 * kMargin, kTextHeight, window, nullptr,
+        HWND label = CreateWindowExA(0, "STATIC", text, WS_CHILD | WS_VISIBLE | SS_LEFT, kMargin, y,
+                                     kClientWidth - 2 * kMargin, kTextHeight, window, nullptr,
                                      instance, nullptr);
         SendMessageA(label, WM_SETFONT, font, FALSE);
         y += kTextHeight + 4;
