@@ -90,7 +90,9 @@ foreach(scenario ready clicks install remove failed-removal no-picture)
     add_test(NAME gui.${scenario}
         COMMAND ${PROJECT_SOURCE_DIR}/tests/gui/window_test.sh ${scenario}
                 ${CMAKE_BINARY_DIR}/bin ${CMAKE_BINARY_DIR}/artifacts ${MOSSGATE_GENERATED})
-    set_tests_properties(gui.${scenario} PROPERTIES LABELS gui TIMEOUT 300)
+    # One at a time: each starts its own Xvfb, and two picking a free display at the
+    # same moment could pick the same one.
+    set_tests_properties(gui.${scenario} PROPERTIES LABELS gui TIMEOUT 300 RESOURCE_LOCK x_display)
 endforeach()
 
 include(cmake/standin_tests.cmake)

@@ -164,6 +164,15 @@ TEST(UserProgramsValueUnusable, OnlyTheAllUsersShortcutsAreMade) {
     EXPECT_FALSE(Exists(userPrograms + "\\Kestrine"));
     EXPECT_FALSE(Exists("\\Kestrine"));
     ExpectShortcutsIn(CommonStartMenuFolder(), true);
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
+
+    RegDeleteKeyValueA(HKEY_CURRENT_USER,
+                       "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                       "Programs");
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    EXPECT_FALSE(Exists(userPrograms + "\\Kestrine"));
+    ExpectShortcutsIn(CommonStartMenuFolder(), true);
+    EXPECT_TRUE(UninstallKeyExists());
 }
 
 TEST(LockedFileDuringRemoval, RemovalEndsAndLeavesThatFile) {
