@@ -34,13 +34,18 @@ macro(mossgate_entry name reserved description)
     list(APPEND mossgate_descriptions "${description}")
 endmacro()
 
-# .cat/.sys pairs of one driver and bitness, each catalogue before its driver file.
-macro(mossgate_driver_pairs letter bits reserved)
+# The driver letter in lower case, and "64" in the names of 64-bit files.
+macro(mossgate_name_parts letter bits)
     string(TOLOWER ${letter} lower)
     set(tag "")
     if(${bits} STREQUAL "64")
         set(tag 64)
     endif()
+endmacro()
+
+# .cat/.sys pairs of one driver and bitness, each catalogue before its driver file.
+macro(mossgate_driver_pairs letter bits reserved)
+    mossgate_name_parts(${letter} ${bits})
     foreach(family ${ARGN})
         foreach(kind cat sys)
             mossgate_entry(kestrine_mossgate${lower}${tag}_${family}.${kind} ${reserved}
@@ -50,11 +55,7 @@ macro(mossgate_driver_pairs letter bits reserved)
 endmacro()
 
 macro(mossgate_driver_infs letter bits reserved)
-    string(TOLOWER ${letter} lower)
-    set(tag "")
-    if(${bits} STREQUAL "64")
-        set(tag 64)
-    endif()
+    mossgate_name_parts(${letter} ${bits})
     foreach(family ${ARGN})
         mossgate_entry(KSMmeMossgate${lower}${tag}_${family}.inf ${reserved}
                        "inf|KSMmeMossgate${lower}${tag}_${family}.inf|${letter}|${bits}|${family}|")

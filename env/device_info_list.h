@@ -6,6 +6,8 @@
 
 #include <setupapi.h>
 
+#include <string>
+
 namespace mossgate {
 
 class DeviceInfoList {
@@ -25,5 +27,20 @@ class DeviceInfoList {
   private:
     HDEVINFO list_;
 };
+
+// The device's instance id, such as "ROOT\MEDIA\0000"; empty when it cannot be read.
+inline std::string DeviceInstanceId(HDEVINFO list, SP_DEVINFO_DATA& device) {
+    DWORD needed = 0;
+    SetupDiGetDeviceInstanceIdA(list, &device, nullptr, 0, &needed);
+    if (needed == 0) {
+        return {};
+    }
+    std::string id(needed, '\0');
+    if (!SetupDiGetDeviceInstanceIdA(list, &device, id.data(), needed, nullptr)) {
+        return {};
+    }
+    id.resize(id.find('\0') == std::string::npos ? id.size() : id.find('\0'));
+    return id;
+}
 
 } // namespace mossgate

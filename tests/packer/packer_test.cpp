@@ -3,6 +3,7 @@
 // damaged packages. The written bytes are read back with the program's own reader.
 #include "package/md5_digest.h"
 #include "package/package_format.h"
+#include "tests/native/support/synthetic_package.h"
 
 #include <gtest/gtest.h>
 
@@ -57,19 +58,6 @@ void WriteBytes(const fs::path& path, const Bytes& bytes) {
 
 void WriteText(const fs::path& path, const std::string& text) {
     WriteBytes(path, Bytes(text.begin(), text.end()));
-}
-
-// Deterministic filler that differs from entry to entry.
-Bytes Filler(uint32_t seed, size_t size) {
-    Bytes bytes(size);
-    uint32_t x = seed * 2654435761u + 12345u;
-    for (uint8_t& b : bytes) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b = static_cast<uint8_t>(x >> 24);
-    }
-    return bytes;
 }
 
 std::string HexDigest(const Bytes& bytes) {
@@ -132,7 +120,8 @@ std::vector<Source> SampleSources() {
         const uint32_t reserved = i % 3 == 0   ? RESERVED_DRIVER_C
                                   : i % 3 == 1 ? RESERVED_DRIVER_D
                                                : i * 0x01010101u;
-        sources.push_back({"entry_" + std::to_string(i) + ".bin", reserved, Filler(i, size)});
+        sources.push_back({"entry_" + std::to_string(i) + ".bin", reserved,
+                           synthetic::PatternBytes(size, static_cast<uint32_t>(i))});
     }
     sources[4].bytes = sources[3].bytes;
     sources[7].name = std::string(127, 'n');            // the longest name

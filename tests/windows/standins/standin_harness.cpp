@@ -1,20 +1,9 @@
 #include "tests/windows/standins/standin_harness.h"
 
 #include "env/device_info_list.h"
+#include "env/driver_probe.h"
 
 namespace mossgate::testing {
-
-namespace {
-
-std::string InstanceId(HDEVINFO list, SP_DEVINFO_DATA& device) {
-    char id[512] = "";
-    if (!SetupDiGetDeviceInstanceIdA(list, &device, id, sizeof(id), nullptr)) {
-        return {};
-    }
-    return id;
-}
-
-} // namespace
 
 std::string BesideTests(const char* fileName) {
     return ExecutableFolder() + "\\" + fileName;
@@ -95,7 +84,7 @@ std::vector<ListedInterface> PresentInterfaces(const GUID& interfaceClass) {
         if (SetupDiGetDeviceInterfaceDetailA(list.Get(), &item, &buffer.detail, sizeof(buffer),
                                              nullptr, &device)) {
             entry.devicePath = buffer.detail.DevicePath;
-            entry.instanceId = InstanceId(list.Get(), device);
+            entry.instanceId = DeviceInstanceId(list.Get(), device);
             entry.setupClass = device.ClassGuid;
         }
         found.push_back(entry);
@@ -103,17 +92,11 @@ std::vector<ListedInterface> PresentInterfaces(const GUID& interfaceClass) {
     return found;
 }
 
+// Asks the program's own probe, the way the window decides at creation.
 bool ProductFindsDriver(const GUID& interfaceClass) {
-    HDEVINFO list = SetupDiGetClassDevsA(&interfaceClass, nullptr, nullptr,
-                                         DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (list == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    SP_DEVICE_INTERFACE_DATA item = {};
-    item.cbSize = sizeof(item);
-    const bool found = SetupDiEnumDeviceInterfaces(list, nullptr, &interfaceClass, 0, &item);
-    SetupDiDestroyDeviceInfoList(list);
-    return found;
+    HANDLE found = ProbeDriverInterface(interfaceClass);
+    CloseProbeHandle(found);
+    return found != nullptr;
 }
 
 std::vector<std::string> MediaDevices() {
@@ -125,7 +108,7 @@ std::vector<std::string> MediaDevices() {
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof(device);
     for (DWORD index = 0; SetupDiEnumDeviceInfo(list.Get(), index, &device); ++index) {
-        ids.push_back(InstanceId(list.Get(), device));
+        ids.push_back(DeviceInstanceId(list.Get(), device));
     }
     return ids;
 }

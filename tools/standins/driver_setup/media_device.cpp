@@ -25,20 +25,6 @@ std::string GuidText(const GUID& guid) {
     return text;
 }
 
-std::string InstanceId(HDEVINFO list, SP_DEVINFO_DATA& device) {
-    DWORD needed = 0;
-    SetupDiGetDeviceInstanceIdA(list, &device, nullptr, 0, &needed);
-    if (needed == 0) {
-        return {};
-    }
-    std::string id(needed, '\0');
-    if (!SetupDiGetDeviceInstanceIdA(list, &device, id.data(), needed, nullptr)) {
-        return {};
-    }
-    id.resize(id.find('\0') == std::string::npos ? id.size() : id.find('\0'));
-    return id;
-}
-
 // The device's hardware ids as separate strings.
 std::vector<std::string> HardwareIds(HDEVINFO list, SP_DEVINFO_DATA& device) {
     std::vector<BYTE> buffer(1024);
@@ -76,7 +62,7 @@ std::vector<std::string> DevicesWithHardwareId(const DriverIdentity& driver) {
     device.cbSize = sizeof(device);
     for (DWORD index = 0; SetupDiEnumDeviceInfo(media.Get(), index, &device); ++index) {
         if (CarriesHardwareId(media.Get(), device, driver)) {
-            ids.push_back(InstanceId(media.Get(), device));
+            ids.push_back(DeviceInstanceId(media.Get(), device));
         }
     }
     return ids;
@@ -115,7 +101,7 @@ std::vector<std::string> DevicesExposing(const GUID& interfaceClass) {
         SP_DEVINFO_DATA device = {};
         device.cbSize = sizeof(device);
         if (!DevicePath(interfaces.Get(), item, &device).empty()) {
-            const std::string id = InstanceId(interfaces.Get(), device);
+            const std::string id = DeviceInstanceId(interfaces.Get(), device);
             if (!id.empty()) {
                 ids.push_back(id);
             }
