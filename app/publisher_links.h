@@ -1,18 +1,9 @@
-// The two web links the window opens, kept in the program only in scrambled form.
+// Opening the publisher's web links with the shell.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
+#include "app/portable/stored_links.h"
 
 namespace mossgate {
-
-struct StoredLink {
-    const uint8_t* bytes;
-    size_t length; // counts the terminating zero
-};
-
-extern const StoredLink PUBLISHER_LINK;     // the picture is clicked
-extern const StoredLink AFTER_INSTALL_LINK; // END_INSTALLED arrives
 
 constexpr size_t LINK_SCRATCH_BYTES = 512;
 

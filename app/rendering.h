@@ -19,7 +19,8 @@ void BlitBackground(HDC dc, int x, int y, HBITMAP picture, const SetupContextRec
 void PaintWindow(SetupContextRecord& context, HDC dc); // O/S label, status panel, button
 void DrawOsLabel(const SetupContextRecord& context, HDC dc);
 void DrawStatusPanel(const SetupContextRecord& context, HDC dc);
-void DrawButton(SetupContextRecord& context, HDC dc, int pressed);
+enum class ButtonLook { Normal, Pressed };
+void DrawButton(SetupContextRecord& context, HDC dc, ButtonLook look);
 void DrawProgressBox(SetupContextRecord& context, HDC dc, int phase);
 
 } // namespace mossgate

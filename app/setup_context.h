@@ -1,8 +1,11 @@
-// The one process-wide state record, zero-filled at start-up. The window thread and
-// the install worker share it without locks; see app/worker.cpp for the rules.
+// The one process-wide state record, zero-filled at start-up, and the three
+// process-wide command-line flags. The window thread and the install worker share
+// the record: see app/worker.h for the rules, and SetStatusText for the one text
+// that both touch while the worker runs.
 #pragma once
 
-#include "package/package_format.h"
+#include "app/portable/command_line.h"
+#include "package/portable/package_format.h"
 
 #include <windows.h>
 
@@ -55,6 +58,14 @@ static_assert(sizeof(std::atomic<int32_t>) == 4 && std::atomic<int32_t>::is_alwa
 
 // Fills the record with zero bytes: handles null, numbers 0, texts empty.
 void ZeroSetupContext(SetupContextRecord& context);
+
+// statusText is replaced by the install worker while the window's timer reads it.
+// Both sides go through these two calls, which hold a lock for the copy, so the
+// window never sees a half-written text or one without its end.
+void SetStatusText(SetupContextRecord& context, const char* text);
+
+// Copies the current text into the caller's buffer, always terminated.
+void SnapshotStatusText(const SetupContextRecord& context, char* buffer, size_t cbBuffer);
 
 } // namespace mossgate
 

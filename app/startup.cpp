@@ -1,15 +1,13 @@
 #include "app/startup.h"
 
-#include "app/bounded_text.h"
-#include "app/command_line.h"
-#include "app/program_names.h"
 #include "app/setup_context.h"
 #include "app/window_procedure.h"
+#include "common/portable/bounded_text.h"
+#include "common/product_names.h"
+#include "common/win32/holders.h"
+#include "common/win32/system_library.h"
 #include "env/folders.h"
 #include "env/os_version.h"
-#include "env/system_library.h"
-
-#include <objbase.h>
 
 namespace mossgate {
 
@@ -66,19 +64,15 @@ int RunMessageLoop() {
 } // namespace
 
 int RunSetupProgram(HINSTANCE instance, const char* commandLine) {
-    RestrictDllSearch();
+    RestrictDllSearch(!RunsOnWindowsVista());
     ParseCommandLine(commandLine);
 
-    HANDLE mutex = CreateMutexA(nullptr, TRUE, SINGLE_INSTANCE_MUTEX);
-    if (mutex == nullptr) {
+    OwnedMutex mutex(CreateMutexA(nullptr, TRUE, SINGLE_INSTANCE_MUTEX));
+    const bool anotherCopyRuns = GetLastError() == ERROR_ALREADY_EXISTS;
+    if (mutex.Get() == nullptr || anotherCopyRuns) {
         return EXIT_ANOTHER_COPY_RUNS;
     }
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        ReleaseMutex(mutex);
-        CloseHandle(mutex);
-        return EXIT_ANOTHER_COPY_RUNS;
-    }
-    WaitForSingleObject(mutex, INFINITE);
+    WaitForSingleObject(mutex.Get(), INFINITE);
 
     DiscoverCommonProgramsFolder();
     ZeroSetupContext(SetupContext);
@@ -88,16 +82,12 @@ int RunSetupProgram(HINSTANCE instance, const char* commandLine) {
     char title[128];
     FormatWithText(title, sizeof(title), TITLE_FORMAT, VERSION_TEXT);
 
-    const HRESULT comResult = CoInitialize(nullptr);
+    const ComApartment com;
     const HWND window = CreateMainWindow(instance, MainWindowProcedure, nullptr, title);
     // Without a window nobody would ever post the quit message: end at once.
     const int exitCode = window != nullptr ? RunMessageLoop() : EXIT_STARTUP_ERROR;
-
-    ReleaseMutex(mutex);
-    CloseHandle(mutex);
-    if (comResult == S_OK) {
-        CoUninitialize();
-    }
+    // The mutex is released once and closed before COM ends.
+    mutex.Reset();
     return exitCode;
 }
 

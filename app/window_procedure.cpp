@@ -1,14 +1,14 @@
 #include "app/window_procedure.h"
 
-#include "app/command_line.h"
+#include "app/messages.h"
+#include "app/portable/window_layout.h"
 #include "app/publisher_links.h"
 #include "app/rendering.h"
 #include "app/setup_context.h"
-#include "app/window_texts.h"
 #include "app/worker.h"
+#include "common/win32/holders.h"
 #include "env/driver_probe.h"
 #include "env/os_version.h"
-#include "procedures/end_message.h"
 #include "procedures/uninstall.h"
 
 namespace mossgate {
@@ -105,12 +105,13 @@ void ShowQueuedEndBoxes() {
 }
 
 void ButtonAction(HWND window) {
-    HDC dc = GetDC(window);
-    DrawButton(SetupContext, dc, 1);
-    ReleaseDC(window, dc);
+    {
+        WindowDC dc(window);
+        DrawButton(SetupContext, dc.Get(), ButtonLook::Pressed);
+    }
     Sleep(PRESS_DELAY_MS);
     if (SetupContext.driverInstalled == 0) {
-        if (StartWorker(SetupContext, 0) == 0) {
+        if (StartWorker(SetupContext, WorkerWait::ReturnAtOnce) == 0) {
             return;
         }
         MessageBoxA(window, "Failed to launch Procedure...", "MOSSGATE Installation Error",
@@ -187,9 +188,8 @@ LRESULT OnKeyDown(HWND window, WPARAM key) {
 LRESULT OnTimer(HWND window, WPARAM timer) {
     if (WorkerRunning() && timer == ANIMATION_TIMER_ID) {
         SetupContext.animationTicks += 1;
-        HDC dc = GetDC(window);
-        DrawProgressBox(SetupContext, dc, SetupContext.animationTicks & 1);
-        ReleaseDC(window, dc);
+        WindowDC dc(window);
+        DrawProgressBox(SetupContext, dc.Get(), SetupContext.animationTicks & 1);
     }
     return 0;
 }
@@ -224,7 +224,7 @@ void OnCommandLineRun() {
     if (SetupContext.driverInstalled != 0) {
         result = RunUninstall(SetupContext);
     } else if (installRequested == 1) {
-        result = StartWorker(SetupContext, 1);
+        result = StartWorker(SetupContext, WorkerWait::UntilEnded);
     }
     ShowQueuedEndBoxes();
     ReleaseDrawingObjects(SetupContext);

@@ -1,12 +1,11 @@
 #include "app/worker.h"
 
+#include "common/win32/holders.h"
 #include "procedures/install.h"
-
-#include <objbase.h>
 
 namespace mossgate {
 
-int StartWorker(SetupContextRecord& context, int wait) {
+int StartWorker(SetupContextRecord& context, WorkerWait wait) {
     context.workerResult.store(-1);
     context.workerRunning.store(1);
     DWORD threadId = 0;
@@ -16,7 +15,7 @@ int StartWorker(SetupContextRecord& context, int wait) {
         context.workerRunning.store(0);
         return -1;
     }
-    if (wait != 1) {
+    if (wait != WorkerWait::UntilEnded) {
         return 0;
     }
     WaitForSingleObject(context.workerThread, INFINITE);
@@ -28,10 +27,10 @@ int StartWorker(SetupContextRecord& context, int wait) {
 DWORD WINAPI WorkerMain(LPVOID parameter) {
     auto& context = *static_cast<SetupContextRecord*>(parameter);
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
-    const HRESULT comResult = CoInitialize(nullptr);
-    context.workerResult.store(RunInstall(context));
-    if (comResult == S_OK) {
-        CoUninitialize();
+    {
+        // The shortcuts are made through COM on this thread.
+        ComApartment com;
+        context.workerResult.store(RunInstall(context));
     }
     context.workerRunning.store(0);
     return 0;

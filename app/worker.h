@@ -8,9 +8,12 @@
 
 namespace mossgate {
 
-// wait = 1: blocks until the worker has ended and returns its result. Otherwise
+// The wait flag of StartWorker: 0 returns once the thread exists, 1 waits for it.
+enum class WorkerWait { ReturnAtOnce = 0, UntilEnded = 1 };
+
+// UntilEnded: blocks until the worker has ended and returns its result. Otherwise
 // returns 0 once the thread exists. -1 when the thread cannot be created.
-int StartWorker(SetupContextRecord& context, int wait);
+int StartWorker(SetupContextRecord& context, WorkerWait wait);
 
 DWORD WINAPI WorkerMain(LPVOID context);
 

@@ -1,14 +1,7 @@
 # Native build: the core, the host tools, and the unit tests with sanitizers.
 find_package(OpenSSL REQUIRED COMPONENTS Crypto)
 
-function(mossgate_add_core name)
-    add_library(${name} STATIC ${MOSSGATE_CORE_SOURCES})
-    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-    target_compile_options(${name} PRIVATE ${MOSSGATE_WARNINGS})
-    target_link_libraries(${name} PUBLIC OpenSSL::Crypto)
-endfunction()
-
-mossgate_add_core(mossgate_core)
+mossgate_add_core(mossgate_core OpenSSL::Crypto)
 
 if(EXISTS ${PROJECT_SOURCE_DIR}/tools/artwork/make_artwork.cpp)
     add_executable(make_artwork tools/artwork/make_artwork.cpp)
@@ -26,7 +19,7 @@ find_package(GTest REQUIRED)
 
 # A second copy of the core, checked by AddressSanitizer and UBSan, for the tests.
 set(MOSSGATE_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-mossgate_add_core(mossgate_core_checked)
+mossgate_add_core(mossgate_core_checked OpenSSL::Crypto)
 target_compile_options(mossgate_core_checked PUBLIC ${MOSSGATE_SANITIZERS})
 target_link_options(mossgate_core_checked PUBLIC ${MOSSGATE_SANITIZERS})
 
@@ -36,5 +29,11 @@ target_compile_options(native_tests PRIVATE ${MOSSGATE_WARNINGS})
 target_link_libraries(native_tests PRIVATE mossgate_core_checked GTest::gtest_main)
 include(GoogleTest)
 gtest_discover_tests(native_tests DISCOVERY_TIMEOUT 60)
+
+# The house rules of the sources: include directions, no cycles, owners in one header.
+find_program(MOSSGATE_PYTHON NAMES python3 REQUIRED)
+add_test(NAME structure.layout
+         COMMAND ${MOSSGATE_PYTHON} ${PROJECT_SOURCE_DIR}/tests/structure/check_layout.py
+                 ${PROJECT_SOURCE_DIR})
 
 include(cmake/host_checks.cmake)

@@ -2,15 +2,13 @@
 
 # --- The package fuzz target (libFuzzer, ASan, UBSan) ---------------------------
 # libFuzzer comes with clang, while this build uses g++: the target is made by one
-# direct clang++ command over the harness and the two core sources it needs.
+# direct clang++ command over the harness and the core's sources.
 find_program(MOSSGATE_CLANGXX NAMES clang++ clang++-14)
 if(MOSSGATE_CLANGXX)
     set(MOSSGATE_FUZZ_DIR ${CMAKE_BINARY_DIR}/fuzz)
     set(MOSSGATE_FUZZ_PACKAGE ${CMAKE_BINARY_DIR}/fuzz_package)
-    set(MOSSGATE_FUZZ_SOURCES
-        ${PROJECT_SOURCE_DIR}/tests/fuzz/package_fuzz.cpp
-        ${PROJECT_SOURCE_DIR}/package/package_format.cpp
-        ${PROJECT_SOURCE_DIR}/package/md5_digest.cpp)
+    set(MOSSGATE_FUZZ_SOURCES ${PROJECT_SOURCE_DIR}/tests/fuzz/package_fuzz.cpp ${MOSSGATE_CORE_SOURCES})
+    file(GLOB MOSSGATE_CORE_HEADERS CONFIGURE_DEPENDS */portable/*.h)
     add_custom_command(
         OUTPUT ${MOSSGATE_FUZZ_PACKAGE}
         COMMAND ${MOSSGATE_CLANGXX} -std=c++20 -O2 -g -Wall -Wextra
@@ -19,9 +17,7 @@ if(MOSSGATE_CLANGXX)
                 -I${PROJECT_SOURCE_DIR} -I${OPENSSL_INCLUDE_DIR}
                 ${MOSSGATE_FUZZ_SOURCES} ${OPENSSL_CRYPTO_LIBRARY}
                 -o ${MOSSGATE_FUZZ_PACKAGE}
-        DEPENDS ${MOSSGATE_FUZZ_SOURCES}
-                ${PROJECT_SOURCE_DIR}/package/package_format.h
-                ${PROJECT_SOURCE_DIR}/package/md5_digest.h
+        DEPENDS ${MOSSGATE_FUZZ_SOURCES} ${MOSSGATE_CORE_HEADERS}
         COMMENT "Building the package fuzz target with clang++"
         VERBATIM)
     add_custom_target(package_fuzz_target ALL DEPENDS ${MOSSGATE_FUZZ_PACKAGE})

@@ -34,17 +34,3 @@ foreach(driver C D)
         list(APPEND MOSSGATE_PAYLOAD_TARGETS ${target})
     endforeach()
 endforeach()
-
-# Their structure (machine, GUI subsystem, only system DLLs imported), for the
-# product's i686 build as well as the twin's.
-if(NOT MOSSGATE_PAYLOAD_ONLY)
-    enable_testing()
-    set(MOSSGATE_PAYLOAD_FILES)
-    foreach(target IN LISTS MOSSGATE_PAYLOAD_TARGETS)
-        list(APPEND MOSSGATE_PAYLOAD_FILES $<TARGET_FILE:${target}>)
-    endforeach()
-    add_test(NAME structure.standins
-        COMMAND ${PROJECT_SOURCE_DIR}/tests/windows/standins/check_standins.sh
-                ${MOSSGATE_TRIPLE} ${MOSSGATE_PAYLOAD_FILES})
-    set_tests_properties(structure.standins PROPERTIES LABELS structure)
-endif()

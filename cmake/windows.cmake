@@ -40,35 +40,13 @@ add_compile_options(-ffunction-sections -fdata-sections)
 set(MOSSGATE_PRODUCT_FLAGS -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
 add_link_options(-Wl,--gc-sections ${MOSSGATE_STATIC_LINK})
 
-add_library(mossgate_core STATIC ${MOSSGATE_CORE_SOURCES})
-target_include_directories(mossgate_core PUBLIC ${PROJECT_SOURCE_DIR})
-target_compile_options(mossgate_core PRIVATE ${MOSSGATE_WARNINGS} ${MOSSGATE_PRODUCT_FLAGS})
-target_link_libraries(mossgate_core PUBLIC mossgate_crypto)
+mossgate_add_core(mossgate_core mossgate_crypto ${MOSSGATE_PRODUCT_FLAGS})
 
 # The program's Windows code, apart from its entry point, so that tests link it too.
-add_library(mossgate_win STATIC
-    app/publisher_links.cpp
-    app/rendering.cpp
-    app/setup_context.cpp
-    app/startup.cpp
-    app/status_text.cpp
-    app/window_procedure.cpp
-    app/worker.cpp
-    env/driver_probe.cpp
-    env/folders.cpp
-    env/os_version.cpp
-    env/system_library.cpp
-    package/extraction.cpp
-    package/file_system.cpp
-    package/package_resource.cpp
-    procedures/driver_setup_runner.cpp
-    procedures/end_message.cpp
-    procedures/install.cpp
-    procedures/registry_values.cpp
-    procedures/shortcuts.cpp
-    procedures/start_menu.cpp
-    procedures/uninstall.cpp
-)
+file(GLOB MOSSGATE_WINDOWS_SOURCES CONFIGURE_DEPENDS
+     app/*.cpp env/*.cpp package/*.cpp procedures/*.cpp common/win32/*.cpp)
+list(REMOVE_ITEM MOSSGATE_WINDOWS_SOURCES ${PROJECT_SOURCE_DIR}/app/main.cpp)
+add_library(mossgate_win STATIC ${MOSSGATE_WINDOWS_SOURCES})
 target_compile_options(mossgate_win PRIVATE ${MOSSGATE_WARNINGS} ${MOSSGATE_PRODUCT_FLAGS})
 target_compile_definitions(mossgate_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
 target_link_libraries(mossgate_win PUBLIC mossgate_core ole32 user32 gdi32 advapi32 setupapi)

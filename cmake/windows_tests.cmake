@@ -1,5 +1,5 @@
 # Windows-side tests. The twin (x86_64) runs them under Wine, each CTest test in a
-# fresh prefix (tests/wine/run-in-prefix.sh is the cross-compiling emulator). The
+# fresh prefix (tools/wine/run-in-prefix.sh is the cross-compiling emulator). The
 # product (i686) cannot run here and gets its structural check instead.
 enable_testing()
 
@@ -17,10 +17,35 @@ add_executable(launcher tools/wine/launcher.cpp)
 target_include_directories(launcher PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_options(launcher PRIVATE ${MOSSGATE_WARNINGS})
 
+# GoogleTest from its sources (Debian's googletest package), built with this toolchain.
+find_path(MOSSGATE_GOOGLETEST_SOURCE googletest/CMakeLists.txt
+    PATHS ENV GOOGLETEST_SOURCE /usr/src/googletest /usr/local/src/googletest
+    NO_CMAKE_FIND_ROOT_PATH)
+if(NOT MOSSGATE_GOOGLETEST_SOURCE)
+    message(FATAL_ERROR "GoogleTest sources not found (run tools/bootstrap.sh, or set GOOGLETEST_SOURCE)")
+endif()
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+add_subdirectory(${MOSSGATE_GOOGLETEST_SOURCE}/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# One CTest test for each GoogleTest suite found in the sources, so that each suite
+# runs in a prefix of its own; a source that changes is read again at the next build.
+function(mossgate_add_suites prefix target)
+    set(suites)
+    foreach(source IN LISTS ARGN)
+        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+        file(STRINGS ${source} lines REGEX "^TEST(_F|_P)?\\([A-Za-z0-9_]+,")
+        foreach(line IN LISTS lines)
+            string(REGEX REPLACE "^TEST(_F|_P)?\\(([A-Za-z0-9_]+),.*" "\\2" suite "${line}")
+            list(APPEND suites ${suite})
+        endforeach()
+    endforeach()
+    list(REMOVE_DUPLICATES suites)
+    foreach(suite IN LISTS suites)
+        add_test(NAME ${prefix}.${suite} COMMAND ${target} --gtest_filter=${suite}.*)
+    endforeach()
+endfunction()
 target_compile_options(gtest PRIVATE -Wno-error)
 target_compile_definitions(gtest PUBLIC GTEST_HAS_NOTIFICATION_=1)
 target_compile_options(gtest PUBLIC
@@ -54,13 +79,7 @@ add_executable(trace_program WIN32 tests/windows/support/trace_program.cpp)
 target_include_directories(trace_program PRIVATE ${PROJECT_SOURCE_DIR})
 add_executable(resource_patch tests/windows/support/resource_patch.cpp)
 add_dependencies(scenario_tests trace_program resource_patch)
-set(MOSSGATE_SCENARIO_SUITES
-    SingleInstance InstallThenRemove RemoveOnCleanMachine BadPackage DriverCAsksForRestart DriverCFails
-    DriverDFailsDuringRemoval UserProgramsValueUnusable LockedFileDuringRemoval
-    StartMenuFolderHoldsMore LinkInStartMenuFolder RemovalFromInstalledCopy UninstallCommand)
-foreach(suite IN LISTS MOSSGATE_SCENARIO_SUITES)
-    add_test(NAME scenario.${suite} COMMAND scenario_tests --gtest_filter=${suite}.*)
-endforeach()
+mossgate_add_suites(scenario scenario_tests ${MOSSGATE_SCENARIO_TESTS})
 
 # DLL planting: a DLL that leaves a trace when loaded sits beside the test program
 # and a copy of the twin as SHELL32.DLL and SHFOLDER.DLL.
@@ -95,4 +114,3 @@ foreach(scenario ready clicks install remove failed-removal no-picture)
     set_tests_properties(gui.${scenario} PROPERTIES LABELS gui TIMEOUT 300 RESOURCE_LOCK x_display)
 endforeach()
 
-include(cmake/standin_tests.cmake)

@@ -1,6 +1,6 @@
 #include "env/driver_probe.h"
 
-#include "env/device_info_list.h"
+#include "common/win32/holders.h"
 
 #include <cstdint>
 
@@ -12,31 +12,6 @@ const GUID DRIVER_INTERFACE_CLASSES[2] = {
 };
 
 namespace {
-
-class DetailRecord {
-  public:
-    explicit DetailRecord(DWORD cbRecord)
-        : record_(static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(
-              cbRecord >= sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)
-                  ? HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, cbRecord)
-                  : nullptr)) {
-        if (record_ != nullptr) {
-            record_->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-        }
-    }
-    ~DetailRecord() {
-        if (record_ != nullptr) {
-            HeapFree(GetProcessHeap(), 0, record_);
-        }
-    }
-    DetailRecord(const DetailRecord&) = delete;
-    DetailRecord& operator=(const DetailRecord&) = delete;
-
-    SP_DEVICE_INTERFACE_DETAIL_DATA_A* Get() const { return record_; }
-
-  private:
-    SP_DEVICE_INTERFACE_DETAIL_DATA_A* record_;
-};
 
 HANDLE OpenDevicePath(const char* devicePath) {
     return CreateFileA(devicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
@@ -60,13 +35,19 @@ HANDLE ProbeDriverInterface(GUID interfaceClass) {
     // had only means its device cannot be opened, which counts as found as well.
     DWORD cbRecord = 0;
     SetupDiGetDeviceInterfaceDetailA(set.Get(), &interfaceData, nullptr, 0, &cbRecord, nullptr);
-    DetailRecord detail(cbRecord);
-    if (detail.Get() == nullptr ||
-        !SetupDiGetDeviceInterfaceDetailA(set.Get(), &interfaceData, detail.Get(), cbRecord,
-                                          nullptr, nullptr)) {
+    HeapBuffer record(cbRecord >= sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) ? cbRecord : 0,
+                      HEAP_ZERO_MEMORY);
+    auto* detail = record.As<SP_DEVICE_INTERFACE_DETAIL_DATA_A>();
+    if (detail == nullptr) {
         return INVALID_HANDLE_VALUE;
     }
-    return OpenDevicePath(detail.Get()->DevicePath);
+    // The size of the record's fixed part, not of the allocation.
+    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+    if (!SetupDiGetDeviceInterfaceDetailA(set.Get(), &interfaceData, detail, cbRecord, nullptr,
+                                          nullptr)) {
+        return INVALID_HANDLE_VALUE;
+    }
+    return OpenDevicePath(detail->DevicePath);
 }
 
 void CloseProbeHandle(HANDLE handle) {

@@ -1,9 +1,10 @@
 #include "env/folders.h"
 
-#include "app/bounded_text.h"
-#include "app/win_holders.h"
-#include "env/path_root.h"
-#include "env/system_library.h"
+#include "common/portable/bounded_text.h"
+#include "common/portable/path_text.h"
+#include "common/win32/holders.h"
+#include "common/win32/system_library.h"
+#include "env/portable/install_path.h"
 
 #include <shlobj.h>
 

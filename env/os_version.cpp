@@ -1,6 +1,6 @@
 #include "env/os_version.h"
 
-#include "app/win_holders.h"
+#include "common/win32/system_library.h"
 
 #include <cstring>
 
@@ -63,6 +63,13 @@ int ReadTrueVersion(OSVERSIONINFOEXA& record) {
     record.dwMajorVersion = chosen.major;
     record.dwMinorVersion = chosen.minor;
     return 0;
+}
+
+// Installer projects have seen the shell link object fail to create on Vista after
+// SetDefaultDllDirectories; there full library paths carry the protection alone.
+bool RunsOnWindowsVista() {
+    OSVERSIONINFOEXA record;
+    return ReadClassicVersion(record) && record.dwMajorVersion == 6 && record.dwMinorVersion == 0;
 }
 
 OsGeneration ClassifyOperatingSystem() {

@@ -1,7 +1,7 @@
 // What Windows this is, and whether the 32-bit program runs on 64-bit Windows.
 #pragma once
 
-#include "env/os_generation.h"
+#include "env/portable/os_generation.h"
 
 #include <windows.h>
 
@@ -15,6 +15,9 @@ int ReadTrueVersion(OSVERSIONINFOEXA& record);
 
 // Nonzero when the process runs under WOW64; every problem yields 0.
 int DetectWow64();
+
+// True on Windows Vista (classic version 6.0).
+bool RunsOnWindowsVista();
 
 // The classic version query with its fallbacks; false when every attempt is refused.
 bool ReadClassicVersion(OSVERSIONINFOEXA& record);

@@ -1,9 +1,9 @@
 #include "package/extraction.h"
 
-#include "app/bounded_text.h"
-#include "package/file_system.h"
+#include "common/portable/bounded_text.h"
+#include "common/portable/path_text.h"
+#include "common/win32/file_system.h"
 #include "package/package_resource.h"
-#include "package/path_text.h"
 
 #include <cstring>
 

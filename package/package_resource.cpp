@@ -1,6 +1,6 @@
 #include "package/package_resource.h"
 
-#include "app/program_names.h"
+#include "common/product_names.h"
 
 #include <cstring>
 
@@ -42,30 +42,18 @@ WritablePackageImage::WritablePackageImage(HMODULE module) {
         return;
     }
     auto* bytes = const_cast<uint8_t*>(package.bytes);
-    if (VirtualProtect(bytes, package.size, PAGE_WRITECOPY, &oldProtection_) ||
-        VirtualProtect(bytes, package.size, PAGE_READWRITE, &oldProtection_)) {
-        protectionChanged_ = true;
+    if (protection_.Change(bytes, package.size, PAGE_WRITECOPY) ||
+        protection_.Change(bytes, package.size, PAGE_READWRITE)) {
         bytes_ = bytes;
         size_ = package.size;
         return;
     }
-    heapCopy_ = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, package.size));
-    if (heapCopy_ == nullptr) {
+    if (heapCopy_.Reset(package.size) == nullptr) {
         return;
     }
-    std::memcpy(heapCopy_, package.bytes, package.size);
-    bytes_ = heapCopy_;
+    std::memcpy(heapCopy_.As<uint8_t>(), package.bytes, package.size);
+    bytes_ = heapCopy_.As<uint8_t>();
     size_ = package.size;
-}
-
-WritablePackageImage::~WritablePackageImage() {
-    if (protectionChanged_) {
-        DWORD ignored = 0;
-        VirtualProtect(bytes_, size_, oldProtection_, &ignored);
-    }
-    if (heapCopy_ != nullptr) {
-        HeapFree(GetProcessHeap(), 0, heapCopy_);
-    }
 }
 
 } // namespace mossgate

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/setup_context.h"
+#include "common/win32/holders.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,20 +20,18 @@ int LoadPackageDirectory(SetupContextRecord& context);
 class WritablePackageImage {
   public:
     explicit WritablePackageImage(HMODULE module);
-    ~WritablePackageImage();
     WritablePackageImage(const WritablePackageImage&) = delete;
     WritablePackageImage& operator=(const WritablePackageImage&) = delete;
 
     uint8_t* Bytes() const { return bytes_; }
     size_t Size() const { return size_; }
-    bool CopiedToHeap() const { return heapCopy_ != nullptr; }
+    bool CopiedToHeap() const { return heapCopy_.Size() != 0; }
 
   private:
     uint8_t* bytes_ = nullptr;
     size_t size_ = 0;
-    uint8_t* heapCopy_ = nullptr;
-    DWORD oldProtection_ = 0;
-    bool protectionChanged_ = false;
+    PageProtection protection_;
+    HeapBuffer heapCopy_{0};
 };
 
 } // namespace mossgate

@@ -1,7 +1,8 @@
 #include "procedures/driver_setup_runner.h"
 
-#include "app/bounded_text.h"
-#include "app/win_holders.h"
+#include "common/portable/bounded_text.h"
+#include "common/portable/path_text.h"
+#include "common/win32/holders.h"
 #include "procedures/end_message.h"
 
 namespace mossgate {

@@ -1,6 +1,6 @@
 #include "procedures/end_message.h"
 
-#include "app/bounded_text.h"
+#include "common/portable/bounded_text.h"
 
 namespace mossgate {
 

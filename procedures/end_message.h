@@ -1,15 +1,10 @@
-// How a procedure reports its end to the window: one posted WM_COMMAND.
+// How a procedure reports its end to the window: one posted CMD_PROCEDURE_END.
 #pragma once
 
+#include "app/messages.h"
 #include "app/setup_context.h"
 
 namespace mossgate {
-
-constexpr WORD CMD_PROCEDURE_END = 180;
-constexpr LPARAM END_FAILED = 127;
-constexpr LPARAM END_INSTALLED = 128;
-constexpr WORD CMD_COMMAND_LINE_RUN = 165;
-constexpr LPARAM COMMAND_LINE_RUN_PARAMETER = 101;
 
 // Copies text into context.errorText (whole previous content replaced), then posts
 // CMD_PROCEDURE_END with END_FAILED to context.mainWindow.

@@ -1,24 +1,20 @@
 #include "procedures/install.h"
 
-#include "app/bounded_text.h"
-#include "app/status_text.h"
+#include "common/portable/bounded_text.h"
+#include "common/portable/path_text.h"
+#include "common/product_names.h"
+#include "common/win32/file_system.h"
+#include "common/win32/registry.h"
 #include "env/folders.h"
 #include "package/extraction.h"
-#include "package/file_system.h"
 #include "package/package_resource.h"
-#include "package/path_text.h"
 #include "procedures/driver_setup_runner.h"
 #include "procedures/end_message.h"
-#include "procedures/product_names.h"
-#include "procedures/registry_values.h"
 #include "procedures/shortcuts.h"
-#include "procedures/start_menu.h"
 
 namespace mossgate {
 
 namespace {
-
-constexpr size_t SHORTCUT_TARGET_BYTES = 2048;
 
 constexpr const char* PACKAGE_TEXT = "Installation package might be corrupted\nthanks to download "
                                      "official package at\n" MOSSGATE_PUBLISHER_WEB_ADDRESS ".";
@@ -32,33 +28,6 @@ constexpr const char* COPY_TEXT =
 int Fail(SetupContextRecord& context, const char* text, int result) {
     ReportFailure(context, text);
     return result;
-}
-
-// The three shortcuts in "<programsFolder>\Kestrine\MOSSGATE_CD_Pack"; a folder
-// path that does not fit, or cannot be made, skips this location.
-void CreateShortcutsBelow(const SetupContextRecord& context, const char* programsFolder) {
-    char menuFolder[START_MENU_BYTES];
-    if (!BuildStartMenuFolder(menuFolder, sizeof(menuFolder), programsFolder) ||
-        CreateFolderPath(menuFolder) != 1) {
-        return;
-    }
-    for (const ShortcutName& shortcut : SHORTCUTS) {
-        char target[SHORTCUT_TARGET_BYTES];
-        if (JoinPath(target, sizeof(target), context.installFolder, shortcut.target)) {
-            CreateShortcut(target, menuFolder, shortcut.name, nullptr);
-        }
-    }
-}
-
-void CreateStartMenuShortcuts(const SetupContextRecord& context) {
-    char programsFolder[START_MENU_BYTES];
-    if (ReadUserProgramsFolder(programsFolder, sizeof(programsFolder)) == 1) {
-        CreateShortcutsBelow(context, programsFolder);
-    }
-    if (CopyText(programsFolder, sizeof(programsFolder), commonProgramsFolder) &&
-        programsFolder[0] != '\0') {
-        CreateShortcutsBelow(context, programsFolder);
-    }
 }
 
 // Copies the running program into the install folder; false when the copy's path

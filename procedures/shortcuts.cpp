@@ -1,81 +1,77 @@
 #include "procedures/shortcuts.h"
 
-#include "app/bounded_text.h"
-#include "package/path_text.h"
-
-#include <objidl.h>
-#include <shlobj.h>
+#include "common/portable/bounded_text.h"
+#include "common/portable/path_text.h"
+#include "common/product_names.h"
+#include "common/win32/file_system.h"
+#include "common/win32/registry.h"
+#include "common/win32/shell_link.h"
+#include "env/folders.h"
 
 namespace mossgate {
 
 namespace {
 
-constexpr size_t LINK_PATH_BYTES = 2048;
+constexpr size_t SHORTCUT_TARGET_BYTES = 2048;
 
-// Defined here rather than taken from libuuid, which would bring its whole table.
-constexpr CLSID SHELL_LINK_CLASS = {
-    0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr IID SHELL_LINK_A_INTERFACE = {
-    0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr IID PERSIST_FILE_INTERFACE = {
-    0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
-// Releases a COM interface when the scope ends.
-template <typename Interface> class ComPointer {
-  public:
-    ComPointer() = default;
-    ~ComPointer() {
-        if (pointer_ != nullptr) {
-            pointer_->Release();
+void CreateShortcutsBelow(const SetupContextRecord& context, const char* programsFolder) {
+    char menuFolder[START_MENU_BYTES];
+    if (!BuildStartMenuFolder(menuFolder, sizeof(menuFolder), programsFolder) ||
+        CreateFolderPath(menuFolder) != 1) {
+        return;
+    }
+    for (const ShortcutName& shortcut : SHORTCUTS) {
+        char target[SHORTCUT_TARGET_BYTES];
+        if (JoinPath(target, sizeof(target), context.installFolder, shortcut.target)) {
+            CreateShortcut(target, menuFolder, shortcut.name, nullptr);
         }
     }
-    ComPointer(const ComPointer&) = delete;
-    ComPointer& operator=(const ComPointer&) = delete;
+}
 
-    Interface* operator->() const { return pointer_; }
-    void** Receive() { return reinterpret_cast<void**>(&pointer_); }
+void RemoveShortcutsBelow(const char* programsFolder) {
+    char menuFolder[START_MENU_BYTES];
+    if (!BuildStartMenuFolder(menuFolder, sizeof(menuFolder), programsFolder)) {
+        return;
+    }
+    for (const ShortcutName& shortcut : SHORTCUTS) {
+        DeleteShortcut(menuFolder, shortcut.name);
+    }
+    DeleteFolderTree(menuFolder);
+}
 
-  private:
-    Interface* pointer_ = nullptr;
-};
-
-bool BuildLinkPath(char* linkPath, size_t cbLinkPath, const char* folder, const char* name) {
-    return JoinPath(linkPath, cbLinkPath, folder, name) && AppendText(linkPath, cbLinkPath, ".LNK");
+// Runs `action` on the per-user Programs folder, then on the all-users one; a
+// location that is missing or empty is skipped.
+template <typename Action> void ForEachProgramsFolder(Action action) {
+    char programsFolder[START_MENU_BYTES];
+    if (ReadUserProgramsFolder(programsFolder, sizeof(programsFolder)) == 1) {
+        action(programsFolder);
+    }
+    if (CopyText(programsFolder, sizeof(programsFolder), commonProgramsFolder) &&
+        programsFolder[0] != '\0') {
+        action(programsFolder);
+    }
 }
 
 } // namespace
 
-HRESULT CreateShortcut(const char* target, const char* folder, const char* name,
-                       const char* arguments) {
-    char linkPath[LINK_PATH_BYTES];
-    char workingFolder[LINK_PATH_BYTES];
-    if (!BuildLinkPath(linkPath, sizeof(linkPath), folder, name) ||
-        !CopyText(workingFolder, sizeof(workingFolder), target)) {
-        return E_INVALIDARG;
-    }
-    CutAtLastSeparator(workingFolder);
+int ReadUserProgramsFolder(char* folder, size_t cbFolder) {
+    return ReadUserStringValue(SHELL_FOLDERS_KEY, PROGRAMS_VALUE, folder, cbFolder) == 1 &&
+                   folder[0] != '\0'
+               ? 1
+               : 0;
+}
 
-    ComPointer<IShellLinkA> link;
-    HRESULT result = CoCreateInstance(SHELL_LINK_CLASS, nullptr, CLSCTX_INPROC_SERVER,
-                                      SHELL_LINK_A_INTERFACE, link.Receive());
-    if (FAILED(result)) {
-        return result;
-    }
-    link->SetPath(target);
-    link->SetDescription(name);
-    link->SetArguments(arguments);
-    link->SetWorkingDirectory(workingFolder);
+bool BuildStartMenuFolder(char* folder, size_t cbFolder, const char* programsFolder) {
+    return JoinPath(folder, cbFolder, programsFolder, START_MENU_SUB_PATH);
+}
 
-    ComPointer<IPersistFile> file;
-    result = link->QueryInterface(PERSIST_FILE_INTERFACE, file.Receive());
-    if (FAILED(result)) {
-        return result;
-    }
-    WCHAR widePath[LINK_PATH_BYTES];
-    if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, LINK_PATH_BYTES) == 0) {
-        return HRESULT_FROM_WIN32(GetLastError());
-    }
-    return file->Save(widePath, TRUE);
+void CreateStartMenuShortcuts(const SetupContextRecord& context) {
+    ForEachProgramsFolder(
+        [&context](const char* folder) { CreateShortcutsBelow(context, folder); });
+}
+
+void RemoveStartMenuShortcuts() {
+    ForEachProgramsFolder(RemoveShortcutsBelow);
 }
 
 } // namespace mossgate

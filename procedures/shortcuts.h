@@ -1,15 +1,25 @@
-// Start-menu shortcuts through the shell link object. COM must be initialised on
-// the calling thread.
+// The product's Start-menu shortcuts: "Kestrine\MOSSGATE_CD_Pack" with its three
+// links below the per-user and the all-users Programs folders. The per-user folder
+// comes from the registry; an empty text counts as missing, like the all-users one.
 #pragma once
 
-#include <windows.h>
+#include "app/setup_context.h"
 
 namespace mossgate {
 
-// Makes "<folder>\<name>.LNK" pointing at target, with the name as description and
-// the target's folder as working directory. Returns the HRESULT of the last COM
-// step that ran (0 on success).
-HRESULT CreateShortcut(const char* target, const char* folder, const char* name,
-                       const char* arguments);
+constexpr size_t START_MENU_BYTES = 1024;
+
+// 1 when the per-user Programs folder was read and is not empty.
+int ReadUserProgramsFolder(char* folder, size_t cbFolder);
+
+// programsFolder, separator, "Kestrine\MOSSGATE_CD_Pack"; false when it does not fit.
+bool BuildStartMenuFolder(char* folder, size_t cbFolder, const char* programsFolder);
+
+// The three shortcuts in both locations; a location that is missing, does not fit
+// or cannot be made is skipped. COM must be initialised on the calling thread.
+void CreateStartMenuShortcuts(const SetupContextRecord& context);
+
+// The three shortcuts and their folder in both locations, as far as they go.
+void RemoveStartMenuShortcuts();
 
 } // namespace mossgate

@@ -8,7 +8,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cache=${MOSSGATE_CACHE:-$HOME/.cache/mossgate-deps}
 
 packages=(
-  cmake ninja-build make pkg-config dpkg-dev perl bsdextrautils
+  cmake ninja-build make pkg-config dpkg-dev perl python3 bsdextrautils
   g++ clang libclang-rt-14-dev llvm
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64
   wine wine64 libwine

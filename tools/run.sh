@@ -23,8 +23,8 @@ fi
 if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
-. tests/wine/wine-env.sh
-template=$(tests/wine/template-prefix.sh)
+. tools/wine/wine-env.sh
+template=$(tools/wine/template-prefix.sh)
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/mossgate-run.XXXXXX")
 export WINEPREFIX
 trap 'stop_prefix; rm -rf "$WINEPREFIX"' EXIT

@@ -6,7 +6,7 @@ set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 bash tools/bootstrap.sh || exit 1
 tools/build-all.sh host win32 win64 || exit 1
-tests/wine/template-prefix.sh >/dev/null || exit 1
+tools/wine/template-prefix.sh >/dev/null || exit 1
 
 passed=0 failed=0
 run_ctest() {

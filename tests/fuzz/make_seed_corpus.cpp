@@ -1,7 +1,7 @@
 // Writes the fuzz target's seed corpus: a few small packages made with the real
 // chain, so that the fuzzer starts from images whose entries verify.
 //   make_seed_corpus <seed directory> [<corpus directory to create>]
-#include "tests/native/support/synthetic_package.h"
+#include "tests/native/support/package_files.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -11,7 +11,8 @@
 
 namespace {
 
-using namespace mossgate::synthetic;
+using namespace mossgate;
+using namespace mossgate::testing;
 
 bool Write(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -33,25 +34,20 @@ int main(int argc, char** argv) {
         std::filesystem::create_directories(argv[2]);
     }
 
-    // Three entries at the edges of the key cycle, the last ending at the image end.
-    const std::vector<uint8_t> three = BuildPackage(PatternEntries({15, 16, 17}));
+    // Entries at the edges of the key cycle first, then small payloads.
+    const std::vector<uint8_t> edges = WritePackage(PatternFiles({15, 16, 17, 1}));
 
-    // All 61 entries in use, small payloads.
-    std::vector<size_t> sizes;
-    for (size_t i = 0; i < mossgate::PACKAGE_ENTRY_COUNT; ++i) {
-        sizes.push_back(1 + (i * 7) % 40);
-    }
-    const std::vector<uint8_t> full = BuildPackage(PatternEntries(sizes));
-
-    // Names a reader has to refuse or accept with care, and bytes after the payloads.
-    std::vector<PlainEntry> named = PatternEntries({8, 24, 3, 40, 5, 16});
+    // Names a reader has to refuse or accept with care (names are outside the
+    // chain, so they are changed after writing), and bytes after the payloads.
+    std::vector<uint8_t> tricky = WritePackage(PatternFiles({8, 24, 3, 40, 5, 16}));
     const char* names[] = {"sub\\file.txt", "..\\up.txt", "C:drive.txt", "a/../b", "a..b", "/abs"};
-    for (size_t i = 0; i < named.size(); ++i) {
-        named[i].name = names[i];
+    for (size_t i = 0; i < sizeof(names) / sizeof(names[0]); ++i) {
+        PackageEntry entry = EntryAt(tricky, i);
+        std::snprintf(entry.name, sizeof(entry.name), "%s", names[i]);
+        StoreEntry(tricky, i, entry);
     }
-    const std::vector<uint8_t> tricky = BuildPackage(named, 64);
+    tricky.resize(tricky.size() + 64, 0);
 
-    const bool ok = Write(seeds / "three_entries", three) && Write(seeds / "all_entries", full) &&
-                    Write(seeds / "tricky_names", tricky);
+    const bool ok = Write(seeds / "edges", edges) && Write(seeds / "tricky_names", tricky);
     return ok ? 0 : 1;
 }

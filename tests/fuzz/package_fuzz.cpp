@@ -7,8 +7,8 @@
 //     makes of them with the state the walk held; the key becomes the digest of
 //     the stored bytes; Verified exactly when the plain bytes match the record;
 //   - a name accepted as contained is terminated inside its field.
-#include "package/md5_digest.h"
-#include "package/package_format.h"
+#include "package/portable/md5_digest.h"
+#include "package/portable/package_format.h"
 
 #include <cstdint>
 #include <cstdlib>

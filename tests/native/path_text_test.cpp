@@ -1,58 +1,66 @@
-#include "app/bounded_text.h"
-#include "env/path_root.h"
-#include "package/path_text.h"
+#include "common/portable/bounded_text.h"
+#include "common/portable/path_text.h"
+#include "env/portable/install_path.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 namespace {
 
 using namespace mossgate;
 
-std::string Root(const char* path, int* result = nullptr) {
-    char buffer[256];
-    std::strcpy(buffer, path);
-    const int r = PathRoot(buffer);
-    if (result != nullptr) {
-        *result = r;
+// Runs an in-place operation on a copy of the text in a buffer of its own size.
+template <typename Operation> std::string InPlace(const std::string& text, Operation operation) {
+    std::string buffer = text;
+    operation(buffer.data());
+    return buffer.c_str();
+}
+
+TEST(PathText, RootsFolderAndFileParts) {
+    const struct {
+        const char* path;
+        const char* root;
+        int cut;
+    } roots[] = {
+        {"C:\\WINDOWS", "C:", 1},
+        {"D:\\Windows\\System32", "D:", 1},
+        {"C:\\", "C:", 1},
+        {"\\\\server\\share\\dir", "\\\\server", 1},
+        {"\\\\server", "\\\\server", 0},
+        {"C:", "C:", 0},
+        {"", "", 0},
+        {"\\\\\\x\\y", "\\\\\\x", 1}, // no server name at 2
+    };
+    for (const auto& r : roots) {
+        int cut = -1;
+        EXPECT_EQ(InPlace(r.path, [&cut](char* p) { cut = PathRoot(p); }), r.root) << r.path;
+        EXPECT_EQ(cut, r.cut) << r.path;
     }
-    return buffer;
+    EXPECT_EQ(SkipRoot("C:\\a\\b"), 3u);
+    EXPECT_EQ(SkipRoot("\\\\server\\share\\dir"), 15u);
+    EXPECT_EQ(SkipRoot("\\\\server\\share"), 14u);
+    EXPECT_EQ(SkipRoot("C:"), 2u);
+
+    EXPECT_EQ(InPlace("C:\\a\\b.txt", CutAtLastSeparator), "C:\\a");
+    EXPECT_EQ(InPlace("plain.exe", CutAtLastSeparator), "plain.exe");
+    EXPECT_EQ(InPlace("C:\\dir\\setup.exe", FileNamePart), "setup.exe");
+    EXPECT_EQ(InPlace("C:\\dir\\", FileNamePart), "");
+    EXPECT_EQ(InPlace("setup.exe", FileNamePart), "setup.exe");
 }
 
-TEST(PathRootTest, DriveNetworkAndUnchangedCases) {
-    int r = -1;
-    EXPECT_EQ(Root("C:\\WINDOWS", &r), "C:");
-    EXPECT_EQ(r, 1);
-    EXPECT_EQ(Root("D:\\Windows\\System32"), "D:");
-    EXPECT_EQ(Root("C:\\"), "C:");
-    EXPECT_EQ(Root("\\\\server\\share\\dir", &r), "\\\\server");
-    EXPECT_EQ(r, 1);
-    EXPECT_EQ(Root("\\\\server", &r), "\\\\server");
-    EXPECT_EQ(r, 0);
-    EXPECT_EQ(Root("C:", &r), "C:");
-    EXPECT_EQ(r, 0);
-    EXPECT_EQ(Root("", &r), "");
-    EXPECT_EQ(r, 0);
-    // Position 2 is not a root end for a network path: "\\\" has no server name.
-    EXPECT_EQ(Root("\\\\\\x\\y"), "\\\\\\x");
-}
-
-TEST(PathRootTest, ProgramFilesFallback) {
+TEST(PathText, ProgramFilesFallbackFromTheWindowsFolder) {
     char folder[64];
     ASSERT_TRUE(BuildProgramFilesFallback(folder, sizeof(folder), "D:\\WINDOWS"));
     EXPECT_STREQ(folder, "D:\\Program Files\\");
     ASSERT_TRUE(BuildProgramFilesFallback(folder, sizeof(folder), nullptr));
     EXPECT_STREQ(folder, "C:\\Program Files\\");
-    ASSERT_TRUE(BuildProgramFilesFallback(folder, sizeof(folder), "E:"));
-    EXPECT_STREQ(folder, "E:\\Program Files\\");
     char small[8] = "keep";
     EXPECT_FALSE(BuildProgramFilesFallback(small, sizeof(small), "C:\\WINDOWS"));
     EXPECT_STREQ(small, "keep");
 }
 
-TEST(SeparatorJoining, OneBackslashExactly) {
+TEST(PathText, OneBackslashExactlyEvenIntoItsOwnFolderBuffer) {
     char path[32];
     ASSERT_TRUE(JoinPath(path, sizeof(path), "C:\\Program Files", "KS"));
     EXPECT_STREQ(path, "C:\\Program Files\\KS");
@@ -60,20 +68,16 @@ TEST(SeparatorJoining, OneBackslashExactly) {
     EXPECT_STREQ(path, "C:\\Program Files\\KS");
     ASSERT_TRUE(JoinPath(path, sizeof(path), "", "readme.txt"));
     EXPECT_STREQ(path, "\\readme.txt");
+    ASSERT_TRUE(JoinPath(path, sizeof(path), path, "b.txt"));
+    EXPECT_STREQ(path, "\\readme.txt\\b.txt");
 
-    std::strcpy(path, "C:\\x");
+    ASSERT_TRUE(CopyText(path, sizeof(path), "C:\\x"));
     ASSERT_TRUE(AppendSeparator(path, sizeof(path)));
     ASSERT_TRUE(AppendSeparator(path, sizeof(path)));
     EXPECT_STREQ(path, "C:\\x\\");
     path[0] = '\0';
     ASSERT_TRUE(AppendSeparator(path, sizeof(path)));
     EXPECT_STREQ(path, "\\");
-}
-
-TEST(SeparatorJoining, JoinMayReuseItsFolderBuffer) {
-    char path[32] = "C:\\a";
-    ASSERT_TRUE(JoinPath(path, sizeof(path), path, "b.txt"));
-    EXPECT_STREQ(path, "C:\\a\\b.txt");
 }
 
 TEST(BoundedText, ResultsThatDoNotFitLeaveTheBufferAlone) {
@@ -88,52 +92,27 @@ TEST(BoundedText, ResultsThatDoNotFitLeaveTheBufferAlone) {
     EXPECT_FALSE(CopyText(path, sizeof(path), "12345678"));
     EXPECT_TRUE(CopyText(path, sizeof(path), "1234567"));
     EXPECT_FALSE(CopyText(path, 0, "x"));
+
+    char title[8] = "keep";
+    EXPECT_FALSE(FormatWithText(title, sizeof(title), "ab%scd", "xyz1")); // 8 characters
+    EXPECT_STREQ(title, "keep");
+    EXPECT_TRUE(FormatWithText(title, sizeof(title), "ab%scd", "xyz")); // 7 fit
+    EXPECT_STREQ(title, "abxyzcd");
+    EXPECT_FALSE(FormatWithText(title, sizeof(title), "no placeholder", "x"));
 }
 
-TEST(BoundedText, TruncatingCopyAlwaysTerminates) {
+TEST(BoundedText, TruncatingCopyAlwaysTerminatesAndNeverReadsPastTheCapacity) {
     char text[5];
     EXPECT_FALSE(CopyTextTruncating(text, sizeof(text), "abcdefgh"));
     EXPECT_STREQ(text, "abcd");
     EXPECT_TRUE(CopyTextTruncating(text, sizeof(text), "ab"));
     EXPECT_STREQ(text, "ab");
-    // A source without terminator within the capacity is never read past it.
     const char unterminated[5] = {'w', 'x', 'y', 'z', 'q'};
     EXPECT_FALSE(CopyTextTruncating(text, sizeof(text), unterminated));
     EXPECT_STREQ(text, "wxyz");
     EXPECT_EQ(BoundedLength(unterminated, sizeof(unterminated)), 5u);
-}
-
-TEST(SeparatorCutting, CutAndFileName) {
-    char path[32] = "C:\\a\\b.txt";
-    CutAtLastSeparator(path);
-    EXPECT_STREQ(path, "C:\\a");
-    std::strcpy(path, "plain.exe");
-    CutAtLastSeparator(path);
-    EXPECT_STREQ(path, "plain.exe");
-    std::strcpy(path, "C:\\dir\\setup.exe");
-    FileNamePart(path);
-    EXPECT_STREQ(path, "setup.exe");
-    std::strcpy(path, "C:\\dir\\");
-    FileNamePart(path);
-    EXPECT_STREQ(path, "");
-    std::strcpy(path, "setup.exe");
-    FileNamePart(path);
-    EXPECT_STREQ(path, "setup.exe");
-}
-
-} // namespace
-
-namespace {
-
-TEST(BoundedText, FormatWithOneText) {
-    char title[64];
-    ASSERT_TRUE(mossgate::FormatWithText(title, sizeof(title), "Setup (Version %s)", "2.1.5.2"));
-    EXPECT_STREQ(title, "Setup (Version 2.1.5.2)");
-    char small[8] = "keep";
-    EXPECT_FALSE(mossgate::FormatWithText(small, sizeof(small), "ab%scd", "xyz1")); // 8 chars
-    EXPECT_TRUE(mossgate::FormatWithText(small, sizeof(small), "ab%scd", "xyz"));   // 7 fit
-    EXPECT_STREQ(small, "abxyzcd");
-    EXPECT_FALSE(mossgate::FormatWithText(small, sizeof(small), "no placeholder", "x"));
+    EXPECT_TRUE(CopyTextTruncating(text, sizeof(text), nullptr));
+    EXPECT_STREQ(text, "");
 }
 
 } // namespace

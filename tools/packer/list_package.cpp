@@ -1,6 +1,6 @@
 #include "tools/packer/list_package.h"
 
-#include "package/package_format.h"
+#include "package/portable/package_format.h"
 #include "tools/packer/packer_error.h"
 
 #include <fcntl.h>

@@ -1,7 +1,7 @@
 #include "tools/packer/write_package.h"
 
-#include "package/package_format.h"
-#include "package/package_writer.h"
+#include "package/portable/package_format.h"
+#include "package/portable/package_writer.h"
 #include "tools/packer/packer_error.h"
 
 #include <fcntl.h>

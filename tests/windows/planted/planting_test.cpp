@@ -1,6 +1,6 @@
 // Runs from a folder where SHELL32.DLL and SHFOLDER.DLL have been planted.
-#include "app/program_names.h"
-#include "env/system_library.h"
+#include "common/product_names.h"
+#include "common/win32/system_library.h"
 #include "tests/windows/support/test_process.h"
 
 #include <gtest/gtest.h>

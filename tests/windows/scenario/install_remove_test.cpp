@@ -1,5 +1,6 @@
 // The real twin installing and removing the sample package unattended ("-h -i",
 // "-h -u"), each suite in a fresh prefix. Exit codes are full 32-bit values.
+#include "common/win32/file_system.h"
 #include "env/driver_probe.h"
 #include "tests/windows/support/installed_state.h"
 #include "tests/windows/support/test_process.h"
@@ -13,6 +14,9 @@ namespace {
 using namespace mossgate::testing;
 
 constexpr const char* kLogName = "standin-starts.log";
+const uint8_t kNote[] = {0x4E};
+constexpr const char* kShellFolders =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 std::string LogPath() {
     return TempFolder("scenario") + "\\" + kLogName;
@@ -140,14 +144,9 @@ TEST(DriverDFailsDuringRemoval, DriverCIsRemovedAndEverythingElseStays) {
 }
 
 void SetUserProgramsValue(DWORD type, const std::string& text) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyA(HKEY_CURRENT_USER,
-                          "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                          &key),
+    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, kShellFolders, "Programs", type, text.c_str(),
+                              static_cast<DWORD>(text.size() + 1)),
               ERROR_SUCCESS);
-    RegSetValueExA(key, "Programs", 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>(text.size() + 1));
-    RegCloseKey(key);
 }
 
 TEST(UserProgramsValueUnusable, OnlyTheAllUsersShortcutsAreMade) {
@@ -166,9 +165,7 @@ TEST(UserProgramsValueUnusable, OnlyTheAllUsersShortcutsAreMade) {
     ExpectShortcutsIn(CommonStartMenuFolder(), true);
     EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
 
-    RegDeleteKeyValueA(HKEY_CURRENT_USER,
-                       "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                       "Programs");
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, kShellFolders, "Programs");
     EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
     EXPECT_FALSE(Exists(userPrograms + "\\Kestrine"));
     ExpectShortcutsIn(CommonStartMenuFolder(), true);
@@ -192,11 +189,7 @@ TEST(StartMenuFolderHoldsMore, DotFolderStaysWithItsParentAndOtherFilesGo) {
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
     const std::string menu = UserStartMenuFolder();
     ASSERT_TRUE(CreateDirectoryA((menu + "\\.keep").c_str(), nullptr));
-    ReadWholeFile(menu); // nothing to read; the folder exists
-    HANDLE extra = CreateFileA((menu + "\\notes.txt").c_str(), GENERIC_WRITE, 0, nullptr,
-                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(extra, INVALID_HANDLE_VALUE);
-    CloseHandle(extra);
+    ASSERT_EQ(mossgate::WriteWholeFile((menu + "\\notes.txt").c_str(), kNote, 1), 1);
     EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
     EXPECT_TRUE(Exists(menu + "\\.keep"));
     EXPECT_FALSE(Exists(menu + "\\notes.txt"));
@@ -208,10 +201,7 @@ TEST(LinkInStartMenuFolder, TheLinkedFolderOutsideIsUntouched) {
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
     const std::string outside = TempFolder("outside");
     const std::string precious = outside + "\\precious.txt";
-    HANDLE file = CreateFileA(precious.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    CloseHandle(file);
+    ASSERT_EQ(mossgate::WriteWholeFile(precious.c_str(), kNote, 1), 1);
     const std::string link = UserStartMenuFolder() + "\\planted";
     if (!CreateSymbolicLinkA(link.c_str(), outside.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) {
         GTEST_SKIP() << "this Wine cannot make a folder link (error " << GetLastError() << ")";

@@ -1,5 +1,5 @@
 // The real twin started by its command line, judged by full 32-bit exit codes.
-#include "app/program_names.h"
+#include "common/product_names.h"
 #include "tests/windows/support/test_process.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Starting and judging Windows programs from tests, with full 32-bit exit codes.
 #pragma once
 
-#include "app/win_holders.h"
+#include "common/win32/holders.h"
 
 #include <cstdint>
 #include <optional>

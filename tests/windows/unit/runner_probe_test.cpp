@@ -1,9 +1,11 @@
 // The driver setup runner with the real stand-in programs, and the probe that
 // finds the devices they register. Failures are counted as the window would see
 // them: END_FAILED messages in a queue this test owns.
+#include "app/messages.h"
+#include "common/portable/bounded_text.h"
+#include "common/portable/path_text.h"
 #include "env/driver_probe.h"
 #include "procedures/driver_setup_runner.h"
-#include "procedures/end_message.h"
 #include "tests/windows/support/installed_state.h"
 #include "tests/windows/support/test_process.h"
 
@@ -59,7 +61,8 @@ class RunnerTest : public ::testing::Test {
 TEST_F(RunnerTest, ChildGetsTheExactCommandLineAndTheInstallFolder) {
     SetChildEnvironment("MOSSGATE_STANDIN_EXIT", "0");
     EXPECT_EQ(RunDriverSetup(context_, "MOSSGATE_C_Setup", DriverSetupMode::Install), 0);
-    std::strcat(context_.installFolder, "\\"); // no second separator in the program path
+    // An install folder ending in a backslash: no second one in the program path.
+    AppendSeparator(context_.installFolder, sizeof(context_.installFolder));
     EXPECT_EQ(RunDriverSetup(context_, "MOSSGATE_D_Setup", DriverSetupMode::Uninstall), 0);
     const auto lines = StandinLogLines(log_);
     ASSERT_EQ(lines.size(), 2u);
@@ -87,7 +90,7 @@ TEST_F(RunnerTest, ExitCodesAreJudgedPerMode) {
          "Failed to uninstall MOSSGATE"},
     };
     for (const auto& c : cases) {
-        std::strcpy(context_.errorText, "previous text");
+        CopyText(context_.errorText, sizeof(context_.errorText), "previous text");
         EXPECT_EQ(RunWithExitCode(c.code, c.mode), c.result) << c.code;
         EXPECT_EQ(FailuresPosted(), c.textStart != nullptr ? 1 : 0) << c.code;
         if (c.textStart != nullptr) {
@@ -111,7 +114,8 @@ TEST_F(RunnerTest, MissingProgramFailsInstallSilentlyAndCountsAsRemoved) {
 TEST(RunnerPath, SixtyFourBitWindowsChoosesTheX64Build) {
     SetupContextRecord context;
     ZeroSetupContext(context);
-    std::strcpy(context.installFolder, "C:\\Program Files (x86)\\KS\\MOSSGATE_CD_Pack");
+    CopyText(context.installFolder, sizeof(context.installFolder),
+             "C:\\Program Files (x86)\\KS\\MOSSGATE_CD_Pack");
     char path[2048];
     ASSERT_TRUE(BuildDriverSetupPath(path, sizeof(path), context, "MOSSGATE_D_Setup"));
     EXPECT_STREQ(path, "C:\\Program Files (x86)\\KS\\MOSSGATE_CD_Pack\\MOSSGATE_D_Setup.exe");
@@ -121,19 +125,7 @@ TEST(RunnerPath, SixtyFourBitWindowsChoosesTheX64Build) {
 }
 
 std::optional<int32_t> RunStandin(const char* program, const char* switches) {
-    const std::string path = ExecutableFolder() + "\\" + program;
-    ChildProcess child;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    std::string commandLine = switches;
-    if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info)) {
-        return std::nullopt;
-    }
-    child.process.Reset(info.hProcess);
-    child.thread.Reset(info.hThread);
-    return WaitForExit(child, 60000);
+    return RunSetup(ExecutableFolder() + "\\" + program, switches, 60000);
 }
 
 TEST(DriverProbe, FindsEitherDriverUntilBothAreRemoved) {

@@ -1,6 +1,9 @@
 // Shortcuts through the real shell link object, and the registry value routines.
-#include "procedures/registry_values.h"
-#include "procedures/shortcuts.h"
+#include "common/portable/bounded_text.h"
+#include "common/win32/holders.h"
+#include "common/win32/registry.h"
+#include "common/win32/shell_link.h"
+#include "tests/windows/support/installed_state.h"
 #include "tests/windows/support/test_process.h"
 
 #include <gtest/gtest.h>
@@ -16,57 +19,36 @@ namespace {
 using namespace mossgate;
 using mossgate::testing::FileExists;
 
-class ComApartment {
-  public:
-    ComApartment() : result_(CoInitialize(nullptr)) {}
-    ~ComApartment() {
-        if (result_ == S_OK) {
-            CoUninitialize();
-        }
-    }
-
-  private:
-    HRESULT result_;
-};
-
 struct LinkContents {
     std::string target, description, workingFolder, arguments;
 };
 
 LinkContents LoadLink(const std::string& linkPath) {
     LinkContents contents;
-    IShellLinkA* link = nullptr;
+    ComPointer<IShellLinkA> link;
+    ComPointer<IPersistFile> file;
+    WCHAR wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide, MAX_PATH);
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&link)))) {
+                                link.Receive())) ||
+        FAILED(link->QueryInterface(IID_IPersistFile, file.Receive())) ||
+        FAILED(file->Load(wide, STGM_READ))) {
         return contents;
     }
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        WCHAR wide[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide, MAX_PATH);
-        if (SUCCEEDED(file->Load(wide, STGM_READ))) {
-            char text[MAX_PATH] = "";
-            link->GetPath(text, sizeof(text), nullptr, 0);
-            contents.target = text;
-            link->GetDescription(text, sizeof(text));
-            contents.description = text;
-            link->GetWorkingDirectory(text, sizeof(text));
-            contents.workingFolder = text;
-            link->GetArguments(text, sizeof(text));
-            contents.arguments = text;
-        }
-        file->Release();
-    }
-    link->Release();
+    char text[MAX_PATH] = "";
+    link->GetPath(text, sizeof(text), nullptr, 0);
+    contents.target = text;
+    link->GetDescription(text, sizeof(text));
+    contents.description = text;
+    link->GetWorkingDirectory(text, sizeof(text));
+    contents.workingFolder = text;
+    link->GetArguments(text, sizeof(text));
+    contents.arguments = text;
     return contents;
 }
 
 std::string FreshFolder(const std::string& name) {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof(temp), temp);
-    std::string folder = std::string(temp) + "links-" + name;
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder;
+    return mossgate::testing::TempFolder("links-" + name);
 }
 
 TEST(Shortcuts, ThreeLinksWithExactNamesReadBackThroughTheShell) {
@@ -90,14 +72,9 @@ TEST(Shortcuts, ThreeLinksWithExactNamesReadBackThroughTheShell) {
         EXPECT_EQ(lstrcmpiA(contents.workingFolder.c_str(), installFolder.c_str()), 0);
         EXPECT_EQ(contents.arguments, "");
     }
-}
-
-TEST(Shortcuts, SavingOverAnExistingLinkReplacesIt) {
-    ComApartment com;
-    const std::string folder = FreshFolder("replace");
-    ASSERT_EQ(CreateShortcut("C:\\first\\a.exe", folder.c_str(), "Readme", nullptr), S_OK);
-    ASSERT_EQ(CreateShortcut("C:\\second\\b.exe", folder.c_str(), "Readme", nullptr), S_OK);
-    const LinkContents contents = LoadLink(folder + "\\Readme.LNK");
+    // Saving over an existing link replaces it.
+    ASSERT_EQ(CreateShortcut("C:\\second\\b.exe", menuFolder.c_str(), "Readme", nullptr), S_OK);
+    const LinkContents contents = LoadLink(menuFolder + "\\Readme.LNK");
     EXPECT_EQ(lstrcmpiA(contents.target.c_str(), "C:\\second\\b.exe"), 0) << contents.target;
     EXPECT_EQ(lstrcmpiA(contents.workingFolder.c_str(), "C:\\second"), 0);
 }
@@ -120,12 +97,12 @@ void SetUserValue(const char* name, DWORD type, const void* data, DWORD cbData) 
 
 TEST(RegistryValues, UserStringIsReadOnlyAsAFittingRegSz) {
     char buffer[16];
-    strcpy(buffer, "untouched");
+    CopyText(buffer, sizeof(buffer), "untouched");
     SetUserValue("Plain", REG_SZ, "C:\\Menu", 8);
     EXPECT_EQ(ReadUserStringValue(kTestKey, "Plain", buffer, sizeof(buffer)), 1);
     EXPECT_STREQ(buffer, "C:\\Menu");
 
-    strcpy(buffer, "untouched");
+    CopyText(buffer, sizeof(buffer), "untouched");
     SetUserValue("Expand", REG_EXPAND_SZ, "%APPDATA%", 10);
     EXPECT_EQ(ReadUserStringValue(kTestKey, "Expand", buffer, sizeof(buffer)), 0);
     EXPECT_STREQ(buffer, "untouched");
@@ -138,7 +115,7 @@ TEST(RegistryValues, UserStringIsReadOnlyAsAFittingRegSz) {
 
 TEST(RegistryValues, OverlongOrUnterminatedValuesNeverOverflow) {
     char buffer[16];
-    strcpy(buffer, "untouched");
+    CopyText(buffer, sizeof(buffer), "untouched");
     const std::string longText(40, 'L');
     SetUserValue("Long", REG_SZ, longText.c_str(), static_cast<DWORD>(longText.size() + 1));
     EXPECT_EQ(ReadUserStringValue(kTestKey, "Long", buffer, sizeof(buffer)), 0);

@@ -1,6 +1,6 @@
 #include "tools/standins/driver_setup/media_device.h"
 
-#include "env/device_info_list.h"
+#include "common/win32/holders.h"
 
 #include <setupapi.h>
 
@@ -11,6 +11,21 @@
 namespace mossgate::standins {
 
 namespace {
+
+// The device's instance id, such as "ROOT\MEDIA\0000"; empty when it cannot be read.
+std::string DeviceInstanceId(HDEVINFO list, SP_DEVINFO_DATA& device) {
+    DWORD needed = 0;
+    SetupDiGetDeviceInstanceIdA(list, &device, nullptr, 0, &needed);
+    if (needed == 0) {
+        return {};
+    }
+    std::string id(needed, '\0');
+    if (!SetupDiGetDeviceInstanceIdA(list, &device, id.data(), needed, nullptr)) {
+        return {};
+    }
+    id.resize(id.find('\0') == std::string::npos ? id.size() : id.find('\0'));
+    return id;
+}
 
 // {4d36e96c-e325-11ce-bfc1-08002be10318}: the MEDIA setup class.
 constexpr GUID kMediaClass = {

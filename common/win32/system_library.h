@@ -1,0 +1,26 @@
+// Loading system DLLs and their exports without letting a planted copy beside the
+// program win.
+#pragma once
+
+#include <windows.h>
+
+namespace mossgate {
+
+// Restricts the process's DLL search to the system folder where the running Windows
+// offers it and the caller allows it; otherwise, and where the call is missing,
+// only removes the current folder from the search. Call first thing at start-up.
+void RestrictDllSearch(bool systemFolderOnlyAllowed);
+
+// LoadLibraryA with the full system-folder path of `name`; null on failure.
+HMODULE LoadSystemLibrary(const char* name);
+
+// Looks up an export of an already loaded module (not loaded or freed here).
+template <typename Function> Function FindLoadedExport(const char* module, const char* name) {
+    HMODULE handle = GetModuleHandleA(module);
+    if (handle == nullptr) {
+        return nullptr;
+    }
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(handle, name)));
+}
+
+} // namespace mossgate
