@@ -197,21 +197,6 @@ TEST(StartMenuFolderHoldsMore, DotFolderStaysWithItsParentAndOtherFilesGo) {
     EXPECT_FALSE(Exists(CommonStartMenuFolder()));
 }
 
-TEST(LinkInStartMenuFolder, TheLinkedFolderOutsideIsUntouched) {
-    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
-    const std::string outside = TempFolder("outside");
-    const std::string precious = outside + "\\precious.txt";
-    ASSERT_EQ(mossgate::WriteWholeFile(precious.c_str(), kNote, 1), 1);
-    const std::string link = UserStartMenuFolder() + "\\planted";
-    if (!CreateSymbolicLinkA(link.c_str(), outside.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) {
-        GTEST_SKIP() << "this Wine cannot make a folder link (error " << GetLastError() << ")";
-    }
-    ASSERT_TRUE(GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
-    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
-    EXPECT_TRUE(Exists(precious));
-    EXPECT_FALSE(Exists(link));
-}
-
 bool PendingDeletionNames(const std::string& path) {
     char value[16384];
     DWORD cbValue = sizeof(value);

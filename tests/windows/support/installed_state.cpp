@@ -136,4 +136,35 @@ std::string TempFolder(const std::string& name) {
     return folder;
 }
 
+bool MakeUnixLink(const std::string& target, const std::string& link) {
+    using UnixName = char*(CDECL*)(const WCHAR*);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (unixName == nullptr) {
+        return false;
+    }
+    const auto toUnix = [unixName](const std::string& path) {
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+        char* name = unixName(wide);
+        std::string text = name != nullptr ? name : "";
+        HeapFree(GetProcessHeap(), 0, name);
+        return text;
+    };
+    // ln resolves a relative target from the link's folder: give it the Unix path.
+    const std::string commandLine = "-s \"" + toUnix(target) + "\" \"" + toUnix(link) + "\"";
+    ChildProcess ln;
+    if (!StartProgram("Z:\\bin\\ln", commandLine, ln)) {
+        return false;
+    }
+    // Wine's handle of a Unix process cannot be waited for: wait for the link instead.
+    for (int waited = 0; waited < 100; ++waited) {
+        if (GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            return true;
+        }
+        Sleep(100);
+    }
+    return false;
+}
+
 } // namespace mossgate::testing

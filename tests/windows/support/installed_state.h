@@ -39,4 +39,9 @@ void SetChildEnvironment(const char* name, const char* value);
 
 std::string TempFolder(const std::string& name);
 
+// A real link at `link` (a Windows path) to `target`: a Unix symbolic link made from
+// the Unix side, which Wine presents as a link (CreateSymbolicLink makes nothing
+// under Wine). `link` must not exist yet; false when the link could not be made.
+bool MakeUnixLink(const std::string& target, const std::string& link);
+
 } // namespace mossgate::testing
