@@ -181,12 +181,21 @@ install)
 remove|failed-removal)
     wine_run "$bin/launcher.exe" "$bin/MOSSGATE_CD_Pack_Setup.exe" -h -i >/dev/null
     if [ "$scenario" = remove ]; then
-        start_program
+        # Driver C's stand-in takes its time: the removal runs on the window thread,
+        # so the pressed button stays on screen meanwhile.
+        start_program MOSSGATE_STANDIN_WAIT_MS_C=5000
         s=$(shot ready-to-remove)
         check "a driver found: the Remove state" \
             '[ "$(region "$s" 500x16+20+454 minima)" = 0 ] && [ "$(pixel "$s" 730 444)" = 0,0,0 ]'
         cp "$s" "$artifacts/remove-state.png"
-        click 730 474 0.5
+        click 730 474 1
+        p1=$(shot pressed-1)
+        sleep 2
+        p2=$(shot pressed-2)
+        check "the pressed button is black with a white label" \
+            '[ "$(pixel "$p1" 590 450)" = 0,0,0 ] && [ "$(pixel "$p1" 870 496)" = 0,0,0 ] && [ "$(region "$p1" 200x40+630+454 maxima)" = 1 ] && [ "$(pixel "$p1" 730 444)" = 0,0,0 ]'
+        check "and stays so while the removal runs" \
+            '[ "$(compare -metric AE "$p1" "$p2" null: 2>&1)" = 0 ] && ! window_gone'
         box=$(box_window "REBOOT YOUR SYSTEM" 60)
         check "the restart notice appears" '[ -n "$box" ]'
         [ -n "$box" ] && xdotool key --window "$box" Return
