@@ -14,7 +14,7 @@ constexpr DWORD kStartTimeoutMs = 20000;
 
 TEST(SingleInstance, SecondCopyEndsAtOnceTheFirstRunsOnAndThenANewCopyRuns) {
     // Driver C's stand-in keeps the first copy busy installing, window hidden.
-    SetChildEnvironment("MOSSGATE_STANDIN_WAIT_MS_C", "6000");
+    SetChildEnvironment("MOSSGATE_STANDIN_WAIT_MS_C", "8000");
     ChildProcess first;
     const bool started = StartProgram(TwinPath(), "-h -i", first);
     SetChildEnvironment("MOSSGATE_STANDIN_WAIT_MS_C", nullptr);
