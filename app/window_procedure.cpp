@@ -112,7 +112,10 @@ void ButtonAction(HWND window) {
         WindowDC dc(window);
         DrawButton(SetupContext, dc.Get(), ButtonLook::Pressed);
     }
-    Sleep(PRESS_DELAY_MS);
+    // Not Sleep: where the system puts a window's drawing on screen only while its
+    // thread waits for messages (Wine does), the pressed look would never be seen.
+    // With no wake mask no message ends this wait early.
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, PRESS_DELAY_MS, 0);
     if (SetupContext.driverInstalled == 0) {
         if (StartWorker(SetupContext, WorkerWait::ReturnAtOnce) == 0) {
             return;

@@ -105,7 +105,8 @@ set_tests_properties(windows.dll_planting PROPERTIES
 # The window under Xvfb, driven with xdotool; screenshots go to build/<preset>/artifacts.
 add_executable(link_recorder WIN32 tests/gui/link_recorder.cpp)
 add_executable(window_info tests/gui/window_info.cpp)
-foreach(scenario ready clicks install remove failed-removal no-picture)
+foreach(scenario ready clicks install remove failed-removal no-picture
+        command-line-install command-line-failed-removal startup-error)
     add_test(NAME gui.${scenario}
         COMMAND ${PROJECT_SOURCE_DIR}/tests/gui/window_test.sh ${scenario}
                 ${CMAKE_BINARY_DIR}/bin ${CMAKE_BINARY_DIR}/artifacts ${MOSSGATE_GENERATED})

@@ -19,6 +19,7 @@ constexpr int PACKAGE_RESOURCE_ID = 100;
 // Process exit codes of the start-up itself.
 constexpr int EXIT_ANOTHER_COPY_RUNS = -1;
 constexpr int EXIT_STARTUP_ERROR = -700; // after a "Startup Error" box
+constexpr int EXIT_NOTHING_TO_DO = -701; // silent, and neither install nor remove asked for
 
 constexpr const char* INSTALL_SUB_PATH = "KS\\MOSSGATE_CD_Pack";
 constexpr const char* START_MENU_SUB_PATH = "Kestrine\\MOSSGATE_CD_Pack";
