@@ -206,6 +206,10 @@ command-line-install)
 remove|failed-removal|command-line-failed-removal)
     wine_run "$bin/launcher.exe" "$bin/MOSSGATE_CD_Pack_Setup.exe" -h -i >/dev/null
     if [ "$scenario" = remove ]; then
+        # A folder with Greek letters (outside the ANSI code page) in the Start-menu
+        # folder: the removal walks it too, and ends.
+        menu=$(find "$WINEPREFIX/drive_c/users" -path '*Start Menu/Programs/Kestrine/MOSSGATE_CD_Pack' | head -n 1)
+        mkdir -p "$menu/αβγ" && echo x >"$menu/αβγ/δ.txt"
         # Driver C's stand-in takes its time: the removal runs on the window thread,
         # so the pressed button stays on screen meanwhile.
         start_program MOSSGATE_STANDIN_WAIT_MS_C=8000
@@ -225,7 +229,8 @@ remove|failed-removal|command-line-failed-removal)
         check "the restart notice appears" '[ -n "$box" ]'
         [ -n "$box" ] && xdotool key --window "$box" Return
         check "then the window closes with exit code 0" '[ "$(exit_code)" = 0 ] && window_gone'
-        check "the package is removed" '[ ! -e "$WINEPREFIX/drive_c/Program Files/KS/MOSSGATE_CD_Pack" ]'
+        check "the package is removed, the Start-menu folder with its Greek names too" \
+            '[ ! -e "$WINEPREFIX/drive_c/Program Files/KS/MOSSGATE_CD_Pack" ] && [ -n "$menu" ] && [ ! -e "$menu" ]'
     else
         # From the button the window closes with 0; from the command line ("-u"
         # without "-h") the removal's result becomes the exit code.
