@@ -144,7 +144,7 @@ host_mirror() {
                     if ($(i + 1) !~ /-security/) print $i
                 }' "$f"
         done
-    } | grep -E '^https?://' | head -n 1
+    } | { grep -E '^https?://' || true; } | head -n 1
 }
 
 seconds_since() { echo "$(( ($(date +%s%N) - $1) / 100000000 ))" | sed -E 's/^([0-9]*)([0-9])$/\1.\2/; s/^\./0./'; }
