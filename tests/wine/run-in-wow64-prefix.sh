@@ -12,12 +12,15 @@
 #   MOSSGATE_WOW64_PREFIX=DIR  use the prefix in DIR (made from the template when
 #                              DIR is missing or empty) and keep it: several
 #                              commands in one prefix, e.g. install, query, remove.
-#                              DIR must be under /tmp, TMPDIR, the repository, the
-#                              current folder or a folder in MOSSGATE_WOW64_BINDS.
+#                              DIR is shown in the chroot at the same path.
 #   MOSSGATE_WINVER=NAME       the Windows version the prefix reports before the
 #                              program starts (winecfg /v NAME: winxp, winxp64,
 #                              vista, win7, win8, win81, win10 (default), win11).
 #   MOSSGATE_WOW64_BINDS=A:B   more host folders to show at the same paths.
+#
+#   tests/wine/run-in-wow64-prefix.sh --remove-prefix DIR
+#                              ends a kept prefix's processes and removes it with
+#                              its server folder in /tmp.
 #
 # Needs an X display (Wine makes no window, not even a hidden one, without one):
 # starts its own Xvfb when DISPLAY is not set. Runs in a private mount and PID
@@ -32,19 +35,31 @@ if [ $# -eq 0 ]; then
     exit 2
 fi
 wow64_require || exit 125
+add_bind() {
+    MOSSGATE_WOW64_BINDS=${MOSSGATE_WOW64_BINDS:+$MOSSGATE_WOW64_BINDS:}$1
+    export MOSSGATE_WOW64_BINDS
+}
+
+if [ "$1" = --remove-prefix ]; then
+    if [ $# -ne 2 ] || [ ! -f "$2/system.reg" ]; then
+        echo "wow64: --remove-prefix needs a prefix folder" >&2
+        exit 2
+    fi
+    add_bind "$(dirname "$(realpath "$2")")"
+    wow64_enter "$0" "$@"
+    wow64_remove_prefix "$(realpath "$2")"
+    exit 0
+fi
+
 if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
-if ! wow64_inside; then
-    # The program's own folder is shown to Wine too.
-    if [ -f "$1" ]; then
-        MOSSGATE_WOW64_BINDS=${MOSSGATE_WOW64_BINDS:+$MOSSGATE_WOW64_BINDS:}$(dirname "$(realpath "$1")")
-        export MOSSGATE_WOW64_BINDS
-    fi
-    if [ -n "${MOSSGATE_WOW64_PREFIX:-}" ]; then
-        MOSSGATE_WOW64_PREFIX=$(realpath -m "$MOSSGATE_WOW64_PREFIX")
-        export MOSSGATE_WOW64_PREFIX
-    fi
+# The program's own folder is shown to Wine too.
+[ ! -f "$1" ] || add_bind "$(dirname "$(realpath "$1")")"
+if [ -n "${MOSSGATE_WOW64_PREFIX:-}" ]; then
+    MOSSGATE_WOW64_PREFIX=$(realpath -m "$MOSSGATE_WOW64_PREFIX")
+    export MOSSGATE_WOW64_PREFIX
+    mkdir -p "$MOSSGATE_WOW64_PREFIX" && add_bind "$MOSSGATE_WOW64_PREFIX"
 fi
 wow64_enter "$0" "$@"
 

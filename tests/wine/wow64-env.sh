@@ -161,9 +161,11 @@ wow64_reg_query() {
 # first starts for a prefix and records its name in PREFIX/wineserver; the
 # socket is server-DEV-INODE/socket in there (DEV and INODE of the prefix).
 wow64_server_dir() {
-    local name d
-    name=$(cat "$WOW64_ROOT$1/wineserver" 2>/dev/null) && [ -n "$name" ] || return 1
-    d=$(stat -L -c '%D %i' "$WOW64_ROOT$1") || return 1
+    local name d host=$1
+    # Prefixes live at the same path on the host; only the template does not.
+    [ "$1" != "$WOW64_TEMPLATE" ] || host=$WOW64_ROOT$1
+    name=$(cat "$host/wineserver" 2>/dev/null) && [ -n "$name" ] || return 1
+    d=$(stat -L -c '%D %i' "$host") || return 1
     set -- $d
     printf '/tmp/%s/server-%x-%x\n' "$name" "0x$1" "$2"
 }
@@ -203,7 +205,7 @@ wow64_stop() {
     wow64_exec "$1" "$WOW64_WINESERVER" -w </dev/null >/dev/null 2>&1 || true
 }
 
-# Stops the prefix and removes it with its server folder.
+# Stops the prefix and removes it with its server folder (inside the namespace).
 wow64_remove_prefix() {
     wow64_stop "$1"
     wow64_forget_server "$1"

@@ -180,7 +180,14 @@ MOSSGATE_KEEP_PREFIX=1 run cmd /c exit 0 >/dev/null
 kept=$(find "$scratch" -maxdepth 1 -name 'mossgate-wow64.*')
 [ -n "$kept" ] && [ -f "$kept/system.reg" ] && ok "MOSSGATE_KEEP_PREFIX keeps it" || bad "MOSSGATE_KEEP_PREFIX keeps it"
 expect_match "MOSSGATE_KEEP_PREFIX says where" "$(cat "$scratch/stderr")" "^prefix kept: $kept$"
-[ -z "$kept" ] || rm -rf --one-file-system "$kept"
+# Its own server folder, named in the prefix (not the template's).
+server=/tmp/$(cat "$kept/wineserver" 2>/dev/null)
+[ -d "$server" ] && [ "$server" != /tmp/ ] && ok "the prefix has a server folder of its own" ||
+    bad "the prefix has a server folder of its own ($server)"
+"$runner" --remove-prefix "$kept"
+expect "--remove-prefix: status" "$?" 0
+[ ! -e "$kept" ] && [ ! -e "$server" ] && ok "--remove-prefix removes the prefix and its server folder" ||
+    bad "--remove-prefix removes the prefix and its server folder"
 
 # 32-bit code runs: the i686 cmd.exe sees itself under WoW64.
 out=$(run 'C:\windows\syswow64\cmd.exe' /c 'echo %PROCESSOR_ARCHITECTURE% %PROCESSOR_ARCHITEW6432%')
@@ -198,8 +205,8 @@ status=$?
 out=$(run cmd /c echo "a  b" c)
 expect "argument with spaces" "$out" '"a  b" c'
 
-# One prefix for several commands.
-p=$scratch/named-prefix
+# One prefix for several commands, here outside /tmp and the repository.
+p=$(mktemp -d "$MOSSGATE_CACHE/wow64-selftest-prefix.XXXXXX")/named
 MOSSGATE_WOW64_PREFIX=$p run reg add 'HKLM\Software\MossgateSelftest' /v Mark /d kept /f /reg:32 >/dev/null
 expect "named prefix: made, command ran" "$?" 0
 out=$(MOSSGATE_WOW64_PREFIX=$p run reg query 'HKLM\Software\MossgateSelftest' /v Mark /reg:32)
@@ -209,7 +216,9 @@ expect_match "named prefix: 32-bit view is WOW6432Node" "$out" "Mark +REG_SZ +ke
 [ -f "$p/system.reg" ] && ok "named prefix: kept" || bad "named prefix: kept"
 out=$(run reg query 'HKLM\Software\MossgateSelftest' /reg:32)
 expect "a fresh prefix does not see it" "$?" 1
-rm -rf --one-file-system "$p"
+"$runner" --remove-prefix "$p"
+[ ! -e "$p" ] && ok "named prefix: removed by --remove-prefix" || bad "named prefix: removed by --remove-prefix"
+rmdir "${p%/named}"
 
 # A program outside the repository and /tmp: its folder is shown in the chroot,
 # by absolute path, and by relative path from its folder.
