@@ -13,7 +13,7 @@
 #   wow64_new_prefix PREFIX        a fresh prefix from the template (made once)
 #   wow64_warm PREFIX              start its server and helpers, detached
 #   wow64_wine PREFIX PROGRAM ARGS run a Windows program (status: low 8 bits)
-#   wow64_reg_query PREFIX ARGS    `reg query ARGS` (add /reg:32 for WOW6432Node)
+#   wow64_reg_query PREFIX ARGS    `reg query ARGS` (/reg:32: the view a 32-bit program has)
 #   wow64_set_winver PREFIX NAME   the Windows version the prefix reports (winecfg /v)
 #   wow64_stop PREFIX              end the prefix's processes (wineserver -k, -w)
 # Wine quotes every argument that contains a space when it builds the Windows
@@ -151,10 +151,15 @@ wow64_wine() {
     wow64_exec "$prefix" "$WOW64_WINE" "$@"
 }
 
+# Prints reg's output without CRs (its error messages go to stdout too);
+# status: reg's (0 found, 1 not found).
 wow64_reg_query() {
-    local prefix=$1
+    local prefix=$1 out status
     shift
-    wow64_wine "$prefix" reg query "$@" </dev/null 2>/dev/null | tr -d '\r'
+    out=$(wow64_wine "$prefix" reg query "$@" </dev/null 2>/dev/null)
+    status=$?
+    printf '%s\n' "$out" | tr -d '\r'
+    return "$status"
 }
 
 # The prefix's server folder. Wine 10 makes /tmp/wine-XXXXXX when a server
