@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The real twin's window under Xvfb and Wine, driven with xdotool and checked by
-# its pixels and by what it does. One scenario a run, each in its own prefix and
-# on its own X display (clicks and focus must not meet another test's window).
+# The program's window under Xvfb and Wine, driven with xdotool and checked by its
+# pixels and by what it does: the x86_64 twin under Wine 8, or the i686 product
+# under the WoW64 runtime (MOSSGATE_RUNTIME=wine8 or wow64, see tools/wine/runtime.sh).
+# One scenario a run, each in its own prefix and on its own X display (clicks and
+# focus must not meet another test's window).
 #   window_test.sh SCENARIO BIN_DIR ARTIFACT_DIR GENERATED_DIR
 # Scenarios: ready, clicks, install, remove, failed-removal, no-picture,
 # command-line-install, command-line-failed-removal, startup-error.
@@ -12,7 +14,8 @@ if [ -z "${MOSSGATE_GUI_DISPLAY:-}" ]; then
 fi
 scenario=$1 bin=$2 artifacts=$3 generated=$4
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-. "$here/../../tools/wine/wine-env.sh"
+. "$here/../../tools/wine/runtime.sh"
+runtime_enter "$0" "$@"
 mkdir -p "$artifacts"
 
 TITLE='^Kestrine MOSSGATE Package Installation \(Version 2\.1\.5\.2\)$'
@@ -22,33 +25,31 @@ pass() { echo "ok   $*"; }
 fail() { echo "FAIL $*"; failures=$((failures + 1)); }
 check() { if eval "$2"; then pass "$1"; else fail "$1"; fi; }
 
-template=$("$here/../../tools/wine/template-prefix.sh") || exit 1
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/mossgate-gui.XXXXXX")
-export WINEPREFIX
-cp -a "$template/." "$WINEPREFIX/"
 cleanup() {
-    stop_prefix
-    [ -n "${MOSSGATE_KEEP_PREFIX:-}" ] || rm -rf "$WINEPREFIX"
+    [ -n "${MOSSGATE_KEEP_PREFIX:-}" ] || runtime_remove_prefix "$WINEPREFIX"
 }
 trap cleanup EXIT
-warm_prefix
+runtime_new_prefix "$WINEPREFIX" || { echo "no prefix"; exit 1; }
+install_folder="$WINEPREFIX/drive_c/$(runtime_program_files)/KS/MOSSGATE_CD_Pack"
 
 # The browser is a recorder: every link the program opens lands in a file.
 cp "$bin/link_recorder.exe" "$WINEPREFIX/drive_c/link_recorder.exe"
 for protocol in http https; do
-    "$WINELOADER" reg add "HKCR\\$protocol\\shell\\open\\command" /ve /f \
+    runtime_wine "$WINEPREFIX" reg add "HKCR\\$protocol\\shell\\open\\command" /ve /f \
         /d '"C:\link_recorder.exe" "%1"' >/dev/null 2>&1
 done
 links_file="$WINEPREFIX/drive_c/link_recorder.exe.links"
 links() { [ -f "$links_file" ] && tr -d '\r"' <"$links_file"; }
 
-wine_run() { "$WINELOADER" "$@" </dev/null 2>/dev/null; }
+wine_run() { runtime_wine "$WINEPREFIX" "$@" </dev/null 2>/dev/null; }
 
 start_program() { # args: environment assignments for the program; $switches: its command line
     out=$(mktemp)
     # shellcheck disable=SC2086 # the switches are words
-    env "$@" "$WINELOADER" "$bin/launcher.exe" "${program:-$bin/MOSSGATE_CD_Pack_Setup.exe}" \
-        ${switches:-} </dev/null >"$out" 2>/dev/null &
+    ( [ $# -eq 0 ] || export "$@"
+      wine_run "$bin/launcher.exe" "${program:-$bin/MOSSGATE_CD_Pack_Setup.exe}" ${switches:-} \
+          >"$out" ) &
     launcher_pid=$!
     window=$(timeout 60 xdotool search --sync --onlyvisible --name "$TITLE" | head -n 1)
     [ -n "$window" ] || { fail "the window appeared"; exit 1; }
@@ -99,7 +100,7 @@ check_reboot_notice_ends_install() { # the end of a successful install
     import -window root "$artifacts/$scenario-reboot-notice.png"
     [ -n "$box" ] && xdotool key --window "$box" Return
     check "dismissing it closes the window with exit code 0" '[ "$(exit_code)" = 0 ] && window_gone'
-    check "the package is installed" '[ -f "$WINEPREFIX/drive_c/Program Files/KS/MOSSGATE_CD_Pack/readme.txt" ]'
+    check "the package is installed" '[ -f "$install_folder/readme.txt" ]'
 }
 
 check_ready_look() { # shot-file button-label line-kind
@@ -230,7 +231,7 @@ remove|failed-removal|command-line-failed-removal)
         [ -n "$box" ] && xdotool key --window "$box" Return
         check "then the window closes with exit code 0" '[ "$(exit_code)" = 0 ] && window_gone'
         check "the package is removed, the Start-menu folder with its Greek names too" \
-            '[ ! -e "$WINEPREFIX/drive_c/Program Files/KS/MOSSGATE_CD_Pack" ] && [ -n "$menu" ] && [ ! -e "$menu" ]'
+            '[ ! -e "$install_folder" ] && [ -n "$menu" ] && [ ! -e "$menu" ]'
     else
         # From the button the window closes with 0; from the command line ("-u"
         # without "-h") the removal's result becomes the exit code.
@@ -254,10 +255,42 @@ remove|failed-removal|command-line-failed-removal)
 startup-error)
     # Without an X display Wine makes no window and MessageBoxA returns at once:
     # the run must end by itself, with -700, having done nothing.
-    result=$(env -u DISPLAY timeout 30 "$WINELOADER" "$bin/launcher.exe" \
-        "$bin/MOSSGATE_CD_Pack_Setup.exe" -i </dev/null 2>/dev/null | sed -n 's/^exit code: //p' | tr -d '\r')
+    out=$(mktemp)
+    (unset DISPLAY; wine_run "$bin/launcher.exe" "$bin/MOSSGATE_CD_Pack_Setup.exe" -i >"$out") &
+    launcher_pid=$!
+    result=$(exit_code)
     check "no window: the run ends with exit code -700 (got ${result:-none})" '[ "$result" = -700 ]'
-    check "and installs nothing" '[ ! -e "$WINEPREFIX/drive_c/Program Files/KS" ]'
+    check "and installs nothing" '[ ! -e "${install_folder%/*}" ]'
+    ;;
+personalities)
+    # Under each Windows version a prefix can report: the unattended install and
+    # removal, and the O/S label of the window, whose crops must differ exactly
+    # where the generations differ (win11 reports 10.0, so its label is WIN10's).
+    declare -A crop_of=()
+    for version in winxp winxp64 vista win7 win8 win81 win10 win11; do
+        wine_run winecfg /v "$version"
+        reported=$(wine_run cmd /c ver | tr -d '\r' | grep -o '[0-9][0-9.]*' | head -n 1)
+        installed=$(wine_run "$bin/launcher.exe" "$bin/MOSSGATE_CD_Pack_Setup.exe" -h -i | tr -d '\r')
+        files=$(find "$install_folder" -type f 2>/dev/null | wc -l)
+        removed=$(wine_run "$bin/launcher.exe" "$bin/MOSSGATE_CD_Pack_Setup.exe" -h -u | tr -d '\r')
+        check "$version ($reported): install exits 0 with 62 files, removal exits 0 and removes them" \
+            '[ "$installed" = "exit code: 0" ] && [ "$files" = 62 ] && [ "$removed" = "exit code: 0" ] && [ ! -e "$install_folder" ]'
+        start_program
+        s=$(shot "$version")
+        convert "$s" -crop 720x34+20+390 +repage "$artifacts/label-$version.png"
+        crop_of[$version]=$artifacts/label-$version.png
+        xdotool key Escape
+        exit_code >/dev/null
+    done
+    same() { [ "$(compare -metric AE "${crop_of[$1]}" "${crop_of[$2]}" null: 2>&1)" = 0 ]; }
+    distinct=1
+    for a in winxp winxp64 vista win7 win8 win81 win10; do
+        for b in winxp winxp64 vista win7 win8 win81 win10; do
+            [ "$a" = "$b" ] || ! same "$a" "$b" || distinct=0
+        done
+    done
+    check "seven generations, seven different O/S labels" '[ "$distinct" = 1 ]'
+    check "win11 shows WIN10's label" 'same win10 win11'
     ;;
 no-picture)
     # Without its picture the window keeps the layout's numbers: 900 x 424 filled

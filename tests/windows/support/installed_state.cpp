@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -36,8 +38,15 @@ std::string WindowsPathOf(const std::string& unixPath) {
 
 } // namespace
 
+// As the shell tells this test program, which has the product's bitness: a 32-bit
+// program on 64-bit Windows gets "Program Files (x86)" and the same Start menu.
+static std::string ShellFolder(int id) {
+    char folder[MAX_PATH] = "";
+    return SHGetSpecialFolderPathA(nullptr, folder, id, FALSE) ? folder : "";
+}
+
 std::string InstallFolder() {
-    return "C:\\Program Files\\KS\\MOSSGATE_CD_Pack";
+    return ShellFolder(CSIDL_PROGRAM_FILES) + "\\KS\\MOSSGATE_CD_Pack";
 }
 
 std::string UserProgramsFolder() {
@@ -48,7 +57,7 @@ std::string UserProgramsFolder() {
 }
 
 std::string CommonProgramsFolder() {
-    return "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
+    return ShellFolder(CSIDL_COMMON_PROGRAMS);
 }
 
 std::string UserStartMenuFolder() {
@@ -86,9 +95,9 @@ std::optional<std::string> UninstallValue(const char* name) {
     return ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, name);
 }
 
-bool UninstallKeyExists() {
+bool UninstallKeyExists(unsigned long view) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | view, &key) != ERROR_SUCCESS) {
         return false;
     }
     RegCloseKey(key);
