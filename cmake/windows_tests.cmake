@@ -103,6 +103,13 @@ set_tests_properties(windows.dll_planting PROPERTIES LABELS ${MOSSGATE_WINE_RUNT
 # The window under Xvfb, driven with xdotool; screenshots go to build/<preset>/artifacts.
 add_executable(link_recorder WIN32 tests/gui/link_recorder.cpp)
 add_executable(window_info tests/gui/window_info.cpp)
+if(MOSSGATE_WINE_RUNTIME STREQUAL wow64)
+    # The runtime's own scripts: readiness by content, the one-line report when it
+    # cannot be made, prefixes, two runs at once, nothing left mounted or running.
+    add_test(NAME wow64.harness COMMAND ${PROJECT_SOURCE_DIR}/tests/wine/wow64-selftest.sh)
+    set_tests_properties(wow64.harness PROPERTIES LABELS wow64 TIMEOUT 300 RUN_SERIAL ON)
+endif()
+
 set(MOSSGATE_GUI_SCENARIOS ready clicks install remove failed-removal no-picture
     command-line-install command-line-failed-removal startup-error)
 if(MOSSGATE_WINE_RUNTIME STREQUAL wow64)

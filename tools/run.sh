@@ -65,7 +65,7 @@ echo "installed files in C:\\$program_files\\KS\\MOSSGATE_CD_Pack: $(ls "$instal
 ls "$install_folder" | column -c 110 | sed 's/^/  /'
 echo "Start-menu folders and shortcuts:"
 start_menus
-echo "uninstall entry (${view[*]:-the program's view}):"
+echo "uninstall entry${view[*]:+ (in the 32-bit view, ${view[*]})}:"
 show_uninstall_entry
 
 echo
