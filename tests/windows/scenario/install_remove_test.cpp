@@ -54,9 +54,11 @@ void ExpectFullyInstalled() {
               std::optional<std::string>("\"" + InstalledCopy() + "\""));
     EXPECT_EQ(UninstallValue("DisplayIcon"), std::optional<std::string>(InstalledCopy()));
     EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 1);
-    // A 32-bit program on 64-bit Windows writes the entry in the 32-bit view only.
-    EXPECT_TRUE(UninstallKeyExists(KEY_WOW64_32KEY));
-    EXPECT_EQ(UninstallKeyExists(KEY_WOW64_64KEY), mossgate::DetectWow64() == 0);
+    // A 32-bit program on 64-bit Windows writes the entry in the 32-bit view only,
+    // the 64-bit twin in the 64-bit view.
+    const bool wow64 = mossgate::DetectWow64() != 0;
+    EXPECT_EQ(UninstallKeyExists(KEY_WOW64_32KEY), wow64);
+    EXPECT_EQ(UninstallKeyExists(KEY_WOW64_64KEY), !wow64);
 }
 
 void ExpectFullyRemoved() {
