@@ -120,6 +120,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
                        -DMOSSGATE_PAYLOAD_ONLY=ON
                        -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
                        -DMOSSGATE_DEPS_DIR=${MOSSGATE_DEPS_DIR}
+                       -DMOSSGATE_SOURCE_DATE_EPOCH=${MOSSGATE_SOURCE_DATE_EPOCH}
             BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target ${mossgate_x64_targets}
             INSTALL_COMMAND ""
             BUILD_ALWAYS ON

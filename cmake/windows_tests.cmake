@@ -126,3 +126,15 @@ foreach(scenario IN LISTS MOSSGATE_GUI_SCENARIOS)
         TIMEOUT 300 RESOURCE_LOCK x_display ENVIRONMENT MOSSGATE_RUNTIME=${MOSSGATE_WINE_RUNTIME})
 endforeach()
 
+
+# Reproducible bytes: the preset built again from a copy of the sources elsewhere,
+# later, gives the same setup program, stand-ins, package and picture.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(MOSSGATE_PRESET win32)
+else()
+    set(MOSSGATE_PRESET win64)
+endif()
+add_test(NAME release.reproducible
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/release/reproducible_build.sh ${MOSSGATE_PRESET}
+            ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR} ${MOSSGATE_SOURCE_DATE_EPOCH} ${MOSSGATE_DEPS_DIR})
+set_tests_properties(release.reproducible PROPERTIES LABELS release TIMEOUT 1500)
