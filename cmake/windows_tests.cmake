@@ -138,3 +138,18 @@ add_test(NAME release.reproducible
     COMMAND ${PROJECT_SOURCE_DIR}/tests/release/reproducible_build.sh ${MOSSGATE_PRESET}
             ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR} ${MOSSGATE_SOURCE_DATE_EPOCH} ${MOSSGATE_DEPS_DIR})
 set_tests_properties(release.reproducible PROPERTIES LABELS release TIMEOUT 1500)
+
+# The product signed with a test CA (tools/sign.sh): it verifies, its package too,
+# a flipped byte does not; and signed, it still installs and removes.
+if(MOSSGATE_WINE_RUNTIME STREQUAL wow64)
+    set(MOSSGATE_SIGNED_TEST ${CMAKE_BINARY_DIR}/signed-test)
+    add_test(NAME release.signature
+        COMMAND ${PROJECT_SOURCE_DIR}/tests/release/check_signature.sh ${PROJECT_SOURCE_DIR}/tools/sign.sh
+                $<TARGET_FILE:MOSSGATE_CD_Pack_Setup> ${MOSSGATE_HOST_TOOLS}/packer ${MOSSGATE_SIGNED_TEST})
+    set_tests_properties(release.signature PROPERTIES LABELS release FIXTURES_SETUP signed_product)
+    add_test(NAME release.signed_install
+        COMMAND ${PROJECT_SOURCE_DIR}/tests/release/signed_install.sh
+                ${MOSSGATE_SIGNED_TEST}/MOSSGATE_CD_Pack_Setup.exe ${CMAKE_BINARY_DIR}/bin)
+    set_tests_properties(release.signed_install PROPERTIES LABELS "release;wow64"
+        FIXTURES_REQUIRED signed_product TIMEOUT 300)
+endif()

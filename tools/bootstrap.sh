@@ -15,6 +15,7 @@ packages=(
   wine wine64 libwine
   xvfb xauth xdotool imagemagick x11-utils fonts-liberation libx11-dev libxfixes-dev
   libssl-dev googletest libgtest-dev libbenchmark-dev
+  openssl osslsigncode
 )
 
 log() { printf 'bootstrap: %s\n' "$*"; }
