@@ -19,8 +19,9 @@ int ExtractPackage(SetupContextRecord& context);
 // The image is descrambled in place and cannot be walked a second time.
 int ExtractPackageImage(SetupContextRecord& context, uint8_t* image, size_t imageSize);
 
-// installFolder, separator, entry name; false when the name would leave the install
-// folder (absolute, drive, "..", unterminated) or the path does not fit the buffer.
+// installFolder, separator, entry name; false when the name fails
+// IsContainedRelativeName (it could leave the install folder or open a device) or
+// the path does not fit the buffer.
 bool BuildEntryTargetPath(char* target, size_t cbTarget, const char* installFolder,
                           const PackageEntry& entry);
 
