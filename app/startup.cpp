@@ -66,6 +66,10 @@ int RunMessageLoop() {
 int RunSetupProgram(HINSTANCE instance, const char* commandLine) {
     RestrictDllSearch(!RunsOnWindowsVista());
     ParseCommandLine(commandLine);
+    // A hidden window with no action would wait for a close that nobody can give.
+    if (silentMode != 0 && installRequested == 0 && uninstallRequested == 0) {
+        return EXIT_NOTHING_TO_DO;
+    }
 
     OwnedMutex mutex(CreateMutexA(nullptr, TRUE, SINGLE_INSTANCE_MUTEX));
     const bool anotherCopyRuns = GetLastError() == ERROR_ALREADY_EXISTS;

@@ -7,6 +7,7 @@
 #include "app/setup_context.h"
 #include "app/worker.h"
 #include "common/win32/holders.h"
+#include "common/win32/wide_text.h"
 #include "env/driver_probe.h"
 #include "env/os_version.h"
 #include "procedures/uninstall.h"
@@ -57,10 +58,12 @@ void SizeToPicture(HWND window) {
 }
 
 void StoreProgramPath(SetupContextRecord& context) {
-    const DWORD cch =
-        GetModuleFileNameA(nullptr, context.setupProgramPath, sizeof(context.setupProgramPath));
-    // A cut path would name another file: keep none instead.
-    if (cch == 0 || cch >= sizeof(context.setupProgramPath)) {
+    // Read exactly, then kept only when the ANSI text names the same file: a cut path,
+    // or one whose letters the ANSI code page lacks, would name another file.
+    WCHAR path[PATH_BYTES];
+    const DWORD cch = GetModuleFileNameW(nullptr, path, PATH_BYTES);
+    if (cch == 0 || cch >= PATH_BYTES ||
+        !WideToAnsiExactly(path, context.setupProgramPath, sizeof(context.setupProgramPath))) {
         context.setupProgramPath[0] = '\0';
     }
 }
@@ -109,7 +112,10 @@ void ButtonAction(HWND window) {
         WindowDC dc(window);
         DrawButton(SetupContext, dc.Get(), ButtonLook::Pressed);
     }
-    Sleep(PRESS_DELAY_MS);
+    // Not Sleep: where the system puts a window's drawing on screen only while its
+    // thread waits for messages (Wine does), the pressed look would never be seen.
+    // With no wake mask no message ends this wait early.
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, PRESS_DELAY_MS, 0);
     if (SetupContext.driverInstalled == 0) {
         if (StartWorker(SetupContext, WorkerWait::ReturnAtOnce) == 0) {
             return;

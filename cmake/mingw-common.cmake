@@ -8,5 +8,13 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Wine runs the Windows-side test programs; CTest goes through it.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine/run-in-prefix.sh)
+# Wine runs the Windows-side test programs; CTest goes through it: the i686 builds
+# under the WoW64 runtime (Wine 10 in a sid chroot, tools/wow64), the x86_64 builds
+# under the host's Wine 8. Each test carries its runtime's name as a label.
+if(MOSSGATE_MINGW_TRIPLE MATCHES "^i686")
+    set(MOSSGATE_WINE_RUNTIME wow64)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine/run-in-wow64-prefix.sh)
+else()
+    set(MOSSGATE_WINE_RUNTIME wine8)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine/run-in-prefix.sh)
+endif()

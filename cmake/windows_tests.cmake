@@ -1,16 +1,12 @@
-# Windows-side tests. The twin (x86_64) runs them under Wine, each CTest test in a
-# fresh prefix (tools/wine/run-in-prefix.sh is the cross-compiling emulator). The
-# product (i686) cannot run here and gets its structural check instead.
+# Windows-side tests, each CTest test in a fresh prefix of the build's Wine runtime
+# (the cross-compiling emulator): the product (i686) and i686 test programs under
+# the WoW64 runtime, the twin (x86_64) and x86_64 test programs under Wine 8.
 enable_testing()
 
 add_test(NAME structure.product
     COMMAND ${PROJECT_SOURCE_DIR}/tests/structure/check_product.sh
             $<TARGET_FILE:MOSSGATE_CD_Pack_Setup> ${MOSSGATE_TRIPLE})
 set_tests_properties(structure.product PROPERTIES LABELS structure)
-
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    return()
-endif()
 
 # Prints a Windows program's full 32-bit exit code; used by the scripts.
 add_executable(launcher tools/wine/launcher.cpp)
@@ -44,6 +40,7 @@ function(mossgate_add_suites prefix target)
     list(REMOVE_DUPLICATES suites)
     foreach(suite IN LISTS suites)
         add_test(NAME ${prefix}.${suite} COMMAND ${target} --gtest_filter=${suite}.*)
+        set_tests_properties(${prefix}.${suite} PROPERTIES LABELS ${MOSSGATE_WINE_RUNTIME})
     endforeach()
 endfunction()
 target_compile_options(gtest PRIVATE -Wno-error)
@@ -56,7 +53,7 @@ add_library(windows_test_support STATIC
     tests/windows/support/test_process.cpp)
 target_include_directories(windows_test_support PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_options(windows_test_support PRIVATE ${MOSSGATE_WARNINGS})
-target_link_libraries(windows_test_support PUBLIC mossgate_win gtest)
+target_link_libraries(windows_test_support PUBLIC mossgate_win gtest shell32)
 
 # In-process tests of the program's Windows code, one prefix for the whole binary.
 file(GLOB MOSSGATE_WINDOWS_UNIT_TESTS CONFIGURE_DEPENDS tests/windows/unit/*_test.cpp)
@@ -68,6 +65,7 @@ add_dependencies(windows_unit_tests driver_setup_c driver_setup_d)
 target_compile_options(windows_unit_tests PRIVATE ${MOSSGATE_WARNINGS})
 target_link_libraries(windows_unit_tests PRIVATE windows_test_support gtest_main uuid)
 add_test(NAME windows.unit COMMAND windows_unit_tests)
+set_tests_properties(windows.unit PROPERTIES LABELS ${MOSSGATE_WINE_RUNTIME})
 
 # Scenarios that start the real twin executable: one prefix for each test suite.
 file(GLOB MOSSGATE_SCENARIO_TESTS CONFIGURE_DEPENDS tests/windows/scenario/*_test.cpp)
@@ -100,17 +98,31 @@ add_custom_command(TARGET planting_tests POST_BUILD
 add_test(NAME windows.dll_planting COMMAND planting_tests)
 # Wine prefers its built-in shell DLLs even beside a program; native-first makes
 # the search order the one Windows uses for DLLs outside its known list.
-set_tests_properties(windows.dll_planting PROPERTIES
+set_tests_properties(windows.dll_planting PROPERTIES LABELS ${MOSSGATE_WINE_RUNTIME}
     ENVIRONMENT "MOSSGATE_EXTRA_DLLOVERRIDES=shell32,shfolder=n,b")
 # The window under Xvfb, driven with xdotool; screenshots go to build/<preset>/artifacts.
 add_executable(link_recorder WIN32 tests/gui/link_recorder.cpp)
 add_executable(window_info tests/gui/window_info.cpp)
-foreach(scenario ready clicks install remove failed-removal no-picture)
+if(MOSSGATE_WINE_RUNTIME STREQUAL wow64)
+    # The runtime's own scripts: readiness by content, the one-line report when it
+    # cannot be made, prefixes, two runs at once, nothing left mounted or running.
+    add_test(NAME wow64.harness COMMAND ${PROJECT_SOURCE_DIR}/tests/wine/wow64-selftest.sh)
+    set_tests_properties(wow64.harness PROPERTIES LABELS wow64 TIMEOUT 300 RUN_SERIAL ON)
+endif()
+
+set(MOSSGATE_GUI_SCENARIOS ready clicks install remove failed-removal no-picture
+    command-line-install command-line-failed-removal startup-error)
+if(MOSSGATE_WINE_RUNTIME STREQUAL wow64)
+    # Every Windows version a WoW64 prefix can report, with the product itself.
+    list(APPEND MOSSGATE_GUI_SCENARIOS personalities)
+endif()
+foreach(scenario IN LISTS MOSSGATE_GUI_SCENARIOS)
     add_test(NAME gui.${scenario}
         COMMAND ${PROJECT_SOURCE_DIR}/tests/gui/window_test.sh ${scenario}
                 ${CMAKE_BINARY_DIR}/bin ${CMAKE_BINARY_DIR}/artifacts ${MOSSGATE_GENERATED})
     # One at a time: each starts its own Xvfb, and two picking a free display at the
     # same moment could pick the same one.
-    set_tests_properties(gui.${scenario} PROPERTIES LABELS gui TIMEOUT 300 RESOURCE_LOCK x_display)
+    set_tests_properties(gui.${scenario} PROPERTIES LABELS "gui;${MOSSGATE_WINE_RUNTIME}"
+        TIMEOUT 300 RESOURCE_LOCK x_display ENVIRONMENT MOSSGATE_RUNTIME=${MOSSGATE_WINE_RUNTIME})
 endforeach()
 

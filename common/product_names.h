@@ -19,9 +19,22 @@ constexpr int PACKAGE_RESOURCE_ID = 100;
 // Process exit codes of the start-up itself.
 constexpr int EXIT_ANOTHER_COPY_RUNS = -1;
 constexpr int EXIT_STARTUP_ERROR = -700; // after a "Startup Error" box
+constexpr int EXIT_NOTHING_TO_DO = -701; // silent, and neither install nor remove asked for
 
 constexpr const char* INSTALL_SUB_PATH = "KS\\MOSSGATE_CD_Pack";
 constexpr const char* START_MENU_SUB_PATH = "Kestrine\\MOSSGATE_CD_Pack";
+// The name of the program's copy in the install folder when its own file name has
+// no exact form in the ANSI code page.
+constexpr const char* SETUP_PROGRAM_FILE_NAME = "MOSSGATE_CD_Pack_Setup.exe";
+
+// Folder levels of a relative path such as INSTALL_SUB_PATH: the program's own.
+constexpr int ComponentCount(const char* relative) {
+    int count = 1;
+    for (; *relative != '\0'; ++relative) {
+        count += *relative == '\\' ? 1 : 0;
+    }
+    return count;
+}
 constexpr const char* DRIVER_C_SETUP = "MOSSGATE_C_Setup";
 constexpr const char* DRIVER_D_SETUP = "MOSSGATE_D_Setup";
 constexpr const char* SHELL_FOLDERS_KEY =

@@ -13,6 +13,15 @@ const GUID DRIVER_INTERFACE_CLASSES[2] = {
 
 namespace {
 
+// The probe hands these records to SetupAPI with their cbSize: the system checks it
+// against the layout of the program's own build and refuses any other value.
+constexpr bool BUILD_IS_32_BIT = sizeof(void*) == 4;
+static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == (BUILD_IS_32_BIT ? 28 : 32),
+              "SP_DEVICE_INTERFACE_DATA as SetupAPI expects it");
+static_assert(
+    sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == (BUILD_IS_32_BIT ? 5 : 8),
+    "the fixed part of SP_DEVICE_INTERFACE_DETAIL_DATA_A (byte-packed in a 32-bit build)");
+
 HANDLE OpenDevicePath(const char* devicePath) {
     return CreateFileA(devicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                        OPEN_EXISTING, 0, nullptr);

@@ -35,21 +35,38 @@ bool BuildEntryTargetPath(char* target, size_t cbTarget, const char* installFold
            JoinPath(target, cbTarget, installFolder, TerminatedEntryName(entry));
 }
 
-int ExtractPackageImage(SetupContextRecord& context, uint8_t* image, size_t imageSize) {
+namespace {
+
+// One walk over every entry, writing the verified entries that `wanted` accepts
+// below folder; the number of wanted entries that failed.
+template <typename Wanted>
+int WriteEntries(const PackageEntry (&directory)[PACKAGE_ENTRY_COUNT], uint8_t* image,
+                 size_t imageSize, const char* folder, Wanted wanted) {
     WalkState state = StartWalk();
     int failures = 0;
-    for (const PackageEntry& entry : context.packageDirectory) {
+    for (const PackageEntry& entry : directory) {
         char target[PATH_BYTES];
-        const bool targetUsable =
-            BuildEntryTargetPath(target, sizeof(target), context.installFolder, entry);
+        const bool targetUsable = BuildEntryTargetPath(target, sizeof(target), folder, entry);
         // Every entry is read, usable name or not: the chain runs through all of them.
-        if (ReadPackageEntry(entry, image, imageSize, state) != EntryOutcome::Verified ||
-            !targetUsable ||
-            !WriteVerifiedEntry(context.installFolder, target, image + entry.dataOffset,
-                                entry.dataSize)) {
+        const bool verified =
+            ReadPackageEntry(entry, image, imageSize, state) == EntryOutcome::Verified;
+        if (!wanted(entry)) {
+            continue;
+        }
+        if (!verified || !targetUsable ||
+            !WriteVerifiedEntry(folder, target, image + entry.dataOffset, entry.dataSize)) {
             ++failures;
         }
     }
+    return failures;
+}
+
+} // namespace
+
+int ExtractPackageImage(SetupContextRecord& context, uint8_t* image, size_t imageSize) {
+    const int failures =
+        WriteEntries(context.packageDirectory, image, imageSize, context.installFolder,
+                     [](const PackageEntry&) { return true; });
     return failures > 0 ? -(FAILED_ENTRIES_BASE + failures) : 0;
 }
 
@@ -59,6 +76,27 @@ int ExtractPackage(SetupContextRecord& context) {
         return EXTRACT_PACKAGE_UNUSABLE;
     }
     return ExtractPackageImage(context, image.Bytes(), image.Size());
+}
+
+int ExtractNamedEntries(SetupContextRecord& context, const char* folder, const char* const* names,
+                        size_t count) {
+    WritablePackageImage image(context.instance);
+    if (!CopyPackageDirectory(image.Bytes(), image.Size(), context.packageDirectory)) {
+        return 0;
+    }
+    size_t found = 0;
+    const int failures = WriteEntries(context.packageDirectory, image.Bytes(), image.Size(), folder,
+                                      [names, count, &found](const PackageEntry& entry) {
+                                          const char* name = TerminatedEntryName(entry);
+                                          for (size_t i = 0; name != nullptr && i < count; ++i) {
+                                              if (lstrcmpiA(name, names[i]) == 0) {
+                                                  ++found;
+                                                  return true;
+                                              }
+                                          }
+                                          return false;
+                                      });
+    return failures == 0 && found == count ? 1 : 0;
 }
 
 } // namespace mossgate

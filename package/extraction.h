@@ -19,6 +19,12 @@ int ExtractPackage(SetupContextRecord& context);
 // The image is descrambled in place and cannot be walked a second time.
 int ExtractPackageImage(SetupContextRecord& context, uint8_t* image, size_t imageSize);
 
+// Walks the program's own package once and writes the entries of the given names
+// below folder: 1 when each was found, verified and written, else 0. As with every
+// walk, the package can be walked only once in a run.
+int ExtractNamedEntries(SetupContextRecord& context, const char* folder, const char* const* names,
+                        size_t count);
+
 // installFolder, separator, entry name; false when the name fails
 // IsContainedRelativeName (it could leave the install folder or open a device) or
 // the path does not fit the buffer.

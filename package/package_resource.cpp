@@ -13,6 +13,22 @@ struct ResourceBytes {
     size_t size = 0;
 };
 
+// How many of `wanted` bytes from `bytes` on are mapped and readable. A resource
+// directory may claim more than the image holds; nothing past it is ever read.
+size_t ReadableBytes(const uint8_t* bytes, size_t wanted) {
+    size_t have = 0;
+    while (have < wanted) {
+        MEMORY_BASIC_INFORMATION region;
+        if (VirtualQuery(bytes + have, &region, sizeof(region)) != sizeof(region) ||
+            region.State != MEM_COMMIT || (region.Protect & (PAGE_NOACCESS | PAGE_GUARD)) != 0) {
+            break;
+        }
+        have = static_cast<size_t>(static_cast<const uint8_t*>(region.BaseAddress) +
+                                   region.RegionSize - bytes);
+    }
+    return have < wanted ? have : wanted;
+}
+
 // FreeResource does nothing for a module's own resources on Win32: the bytes stay
 // mapped for the life of the module, so there is nothing to release afterwards.
 ResourceBytes FindPackageResource(HMODULE module) {
@@ -26,7 +42,8 @@ ResourceBytes FindPackageResource(HMODULE module) {
     if (bytes == nullptr) {
         return {};
     }
-    return {static_cast<const uint8_t*>(bytes), SizeofResource(module, found)};
+    const auto* start = static_cast<const uint8_t*>(bytes);
+    return {start, ReadableBytes(start, SizeofResource(module, found))};
 }
 
 } // namespace

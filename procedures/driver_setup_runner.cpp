@@ -43,8 +43,20 @@ int JudgeExitCode(SetupContextRecord& context, int32_t exitCode, DriverSetupMode
 
 bool BuildDriverSetupPath(char* path, size_t cbPath, const SetupContextRecord& context,
                           const char* baseName) {
-    return JoinPath(path, cbPath, context.installFolder, baseName) &&
-           AppendText(path, cbPath, context.is64BitWindows != 0 ? "_x64.exe" : ".exe");
+    return BuildDriverSetupPathIn(path, cbPath, context, context.installFolder, baseName);
+}
+
+bool BuildDriverSetupPathIn(char* path, size_t cbPath, const SetupContextRecord& context,
+                            const char* folder, const char* baseName) {
+    char name[PROGRAM_PATH_BYTES];
+    return BuildDriverSetupName(name, sizeof(name), context, baseName) &&
+           JoinPath(path, cbPath, folder, name);
+}
+
+bool BuildDriverSetupName(char* name, size_t cbName, const SetupContextRecord& context,
+                          const char* baseName) {
+    return CopyText(name, cbName, baseName) &&
+           AppendText(name, cbName, context.is64BitWindows != 0 ? "_x64.exe" : ".exe");
 }
 
 int ProbeReadable(const char* path) {
@@ -54,8 +66,13 @@ int ProbeReadable(const char* path) {
 }
 
 int RunDriverSetup(SetupContextRecord& context, const char* baseName, DriverSetupMode mode) {
+    return RunDriverSetupFrom(context, context.installFolder, baseName, mode);
+}
+
+int RunDriverSetupFrom(SetupContextRecord& context, const char* folder, const char* baseName,
+                       DriverSetupMode mode) {
     char program[PROGRAM_PATH_BYTES];
-    if (!BuildDriverSetupPath(program, sizeof(program), context, baseName)) {
+    if (!BuildDriverSetupPathIn(program, sizeof(program), context, folder, baseName)) {
         // A path that does not fit names no program that could be there.
         return mode == DriverSetupMode::Uninstall ? 0 : DRIVER_SETUP_NOT_STARTED;
     }
@@ -68,7 +85,7 @@ int RunDriverSetup(SetupContextRecord& context, const char* baseName, DriverSetu
     char commandLine[32];
     CopyText(commandLine, sizeof(commandLine), SwitchText(mode));
     if (!CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
-                        nullptr, context.installFolder, &startup, &process)) {
+                        nullptr, folder, &startup, &process)) {
         return DRIVER_SETUP_NOT_STARTED;
     }
     UniqueHandle processHandle(process.hProcess);

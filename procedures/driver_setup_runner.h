@@ -17,11 +17,21 @@ constexpr int DRIVER_SETUP_NOT_STARTED = -605;
 // nothing posted, for a child that could not be started.
 int RunDriverSetup(SetupContextRecord& context, const char* baseName, DriverSetupMode mode);
 
+// The same with the program taken from, and run in, another folder than the
+// install folder.
+int RunDriverSetupFrom(SetupContextRecord& context, const char* folder, const char* baseName,
+                       DriverSetupMode mode);
+
 // 1 when the file exists and opens for reading with read sharing, else 0.
 int ProbeReadable(const char* path);
 
 // installFolder, separator, base name, "_x64.exe" on 64-bit Windows else ".exe".
 bool BuildDriverSetupPath(char* path, size_t cbPath, const SetupContextRecord& context,
+                          const char* baseName);
+bool BuildDriverSetupPathIn(char* path, size_t cbPath, const SetupContextRecord& context,
+                            const char* folder, const char* baseName);
+// The base name with "_x64.exe" on 64-bit Windows, else ".exe".
+bool BuildDriverSetupName(char* name, size_t cbName, const SetupContextRecord& context,
                           const char* baseName);
 
 } // namespace mossgate

@@ -5,6 +5,7 @@
 #include "common/product_names.h"
 #include "common/win32/file_system.h"
 #include "common/win32/registry.h"
+#include "common/win32/wide_text.h"
 #include "env/folders.h"
 #include "package/extraction.h"
 #include "package/package_resource.h"
@@ -12,15 +13,23 @@
 #include "procedures/end_message.h"
 #include "procedures/shortcuts.h"
 
+#include <cwchar>
+
 namespace mossgate {
 
 namespace {
+
+constexpr int INSTALL_FOLDER_DEPTH = ComponentCount(INSTALL_SUB_PATH);
 
 constexpr const char* PACKAGE_TEXT = "Installation package might be corrupted\nthanks to download "
                                      "official package at\n" MOSSGATE_PUBLISHER_WEB_ADDRESS ".";
 constexpr const char* FOLDER_TEXT =
     "Failed to create target folder on system disk\nthanks to "
     "download official package at\n" MOSSGATE_PUBLISHER_WEB_ADDRESS ".";
+constexpr const char* PROGRAM_COPY_TEXT =
+    "Failed to copy the setup program to the destination folder...\nThe MOSSGATE Package is "
+    "installed but has no entry in the list of programs:\nrun this setup program again to "
+    "remove it.";
 constexpr const char* COPY_TEXT =
     "Failed to copy file(s) to destination folder...\nInstallation package might be "
     "corrupted\nthanks to download official package at\n" MOSSGATE_PUBLISHER_WEB_ADDRESS ".";
@@ -30,21 +39,24 @@ int Fail(SetupContextRecord& context, const char* text, int result) {
     return result;
 }
 
-// Copies the running program into the install folder; false when the copy's path
-// does not fit (then there is no path to name in the uninstall entry either).
+// Copies the running program, read by its exact path, into the install folder; the
+// copy is named like the program unless that name has no exact ANSI form (the
+// uninstall entry is ANSI text). False when the copy is not there, whole.
 bool CopySetupProgram(const SetupContextRecord& context, char* copyPath, size_t cbCopyPath) {
+    WCHAR program[PATH_BYTES];
+    const DWORD cch = GetModuleFileNameW(nullptr, program, PATH_BYTES);
+    if (cch == 0 || cch >= PATH_BYTES) {
+        return false;
+    }
+    const WCHAR* separator = wcsrchr(program, L'\\');
     char fileName[PATH_BYTES];
-    if (!CopyText(fileName, sizeof(fileName), context.setupProgramPath)) {
-        return false;
+    if (!WideToAnsiExactly(separator != nullptr ? separator + 1 : program, fileName,
+                           sizeof(fileName)) ||
+        fileName[0] == '\0') {
+        CopyText(fileName, sizeof(fileName), SETUP_PROGRAM_FILE_NAME);
     }
-    FileNamePart(fileName);
-    if (!JoinPath(copyPath, cbCopyPath, context.installFolder, fileName)) {
-        return false;
-    }
-    if (CopyFileA(context.setupProgramPath, copyPath, FALSE)) {
-        SetFileAttributesA(copyPath, FILE_ATTRIBUTE_NORMAL);
-    }
-    return true;
+    return JoinPath(copyPath, cbCopyPath, context.installFolder, fileName) &&
+           CopyWholeFile(program, copyPath) == 1;
 }
 
 // The command is quoted: unquoted, a path below "Program Files" would let Windows
@@ -72,7 +84,8 @@ int RunInstall(SetupContextRecord& context) {
     if (ComposeInstallFolder(context, INSTALL_SUB_PATH) != 0) {
         return Fail(context, FOLDER_TEXT, INSTALL_NO_PROGRAM_FILES);
     }
-    if (CreateFolderPath(context.installFolder) != 1) {
+    // A link where the install folder belongs is removed, never created or written through.
+    if (CreateRealFolderPath(context.installFolder, INSTALL_FOLDER_DEPTH) != 1) {
         return Fail(context, FOLDER_TEXT, INSTALL_FOLDER_NOT_CREATED);
     }
     if (ExtractPackage(context) != 0) {
@@ -90,10 +103,12 @@ int RunInstall(SetupContextRecord& context) {
 
     SetStatusText(context, "Finalize Installation");
     CreateStartMenuShortcuts(context);
+    // The uninstall entry names the copy, so it is written only when the copy is whole.
     char copyPath[PATH_BYTES];
-    if (CopySetupProgram(context, copyPath, sizeof(copyPath))) {
-        WriteUninstallEntry(copyPath);
+    if (!CopySetupProgram(context, copyPath, sizeof(copyPath))) {
+        return Fail(context, PROGRAM_COPY_TEXT, INSTALL_PROGRAM_NOT_COPIED);
     }
+    WriteUninstallEntry(copyPath);
     SetStatusText(context, "Installation Completed");
     PostProcedureEnd(context, END_INSTALLED);
     return 0;

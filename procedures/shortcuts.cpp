@@ -13,11 +13,16 @@ namespace mossgate {
 namespace {
 
 constexpr size_t SHORTCUT_TARGET_BYTES = 2048;
+constexpr int START_MENU_DEPTH = ComponentCount(START_MENU_SUB_PATH);
 
 void CreateShortcutsBelow(const SetupContextRecord& context, const char* programsFolder) {
     char menuFolder[START_MENU_BYTES];
-    if (!BuildStartMenuFolder(menuFolder, sizeof(menuFolder), programsFolder) ||
-        CreateFolderPath(menuFolder) != 1) {
+    if (!BuildStartMenuFolder(menuFolder, sizeof(menuFolder), programsFolder)) {
+        return;
+    }
+    // Anyone may write in a per-user Start menu: a link planted where the program's
+    // folders belong is removed, never created or written through.
+    if (CreateRealFolderPath(menuFolder, START_MENU_DEPTH) != 1) {
         return;
     }
     for (const ShortcutName& shortcut : SHORTCUTS) {
@@ -30,7 +35,10 @@ void CreateShortcutsBelow(const SetupContextRecord& context, const char* program
 
 void RemoveShortcutsBelow(const char* programsFolder) {
     char menuFolder[START_MENU_BYTES];
-    if (!BuildStartMenuFolder(menuFolder, sizeof(menuFolder), programsFolder)) {
+    // Below a link planted where the program's folders belong, nothing is the program's.
+    if (!BuildStartMenuFolder(menuFolder, sizeof(menuFolder), programsFolder) ||
+        RemoveLinkAtEnd(menuFolder, START_MENU_DEPTH) ||
+        !IsRealFolderAtEnd(menuFolder, START_MENU_DEPTH)) {
         return;
     }
     for (const ShortcutName& shortcut : SHORTCUTS) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need, only what is missing, then builds the
-# static libcrypto for both MinGW targets into a cache outside the repository.
+# static libcrypto for both MinGW targets into a cache outside the repository,
+# then the WoW64 runtime (tools/wow64/make-runtime.sh) in the same cache.
 # Safe to run again: every step checks before it acts.
 set -euo pipefail
 
@@ -84,7 +85,15 @@ ensure_libcrypto() {
   ln -sfn "$cache/openssl-$version" "$cache/openssl-current"
 }
 
+# The runtime that runs the i686 product itself (Wine 10 in WoW64 mode, in a
+# Debian sid chroot). When it cannot be made, it says so in one line and in
+# $cache/wow64-unavailable, and the bootstrap still succeeds.
+ensure_wow64_runtime() {
+    MOSSGATE_CACHE=$cache bash "$here/tools/wow64/make-runtime.sh"
+}
+
 ensure_packages
 ensure_deb_src
 ensure_libcrypto
+ensure_wow64_runtime
 log "ready (libcrypto in $cache/openssl-current)"

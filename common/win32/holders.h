@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "common/win32/file_system.h"
+
 #include <objbase.h>
 #include <setupapi.h>
 
@@ -190,6 +192,29 @@ class PageProtection {
     DWORD previous_ = 0;
 };
 
+// A folder of its own below the user's temporary folder, removed with whatever is
+// in it when the scope ends.
+class TemporaryFolder {
+  public:
+    TemporaryFolder() = default;
+    ~TemporaryFolder() { Reset(); }
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+    // False when no folder could be made.
+    bool Create() { return path_[0] != '\0' || CreateTemporaryFolder(path_, sizeof(path_)); }
+    const char* Path() const { return path_; }
+    void Reset() {
+        if (path_[0] != '\0') {
+            DeleteFolderTree(path_);
+        }
+        path_[0] = '\0';
+    }
+
+  private:
+    char path_[MAX_PATH * 2] = "";
+};
+
 // A critical section for the life of its owner; ScopedLock holds it for one scope.
 class CriticalSection {
   public:
@@ -245,6 +270,7 @@ template <typename Interface> class ComPointer {
     ComPointer& operator=(const ComPointer&) = delete;
 
     Interface* operator->() const { return pointer_; }
+    Interface* Get() const { return pointer_; }
     void** Receive() { return reinterpret_cast<void**>(&pointer_); }
 
   private:

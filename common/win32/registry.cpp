@@ -71,7 +71,8 @@ int DeleteRegistryTree(HKEY parent, const char* subKey) {
         if (status == ERROR_NO_MORE_ITEMS) {
             return RegDeleteKeyA(parent, subKey) == ERROR_SUCCESS ? 1 : 0;
         }
-        return 1;
+        // Another answer leaves the key where it is: the parent's walk must end too.
+        return 0;
     }
 }
 

@@ -3,9 +3,12 @@
 #include "common/portable/bounded_text.h"
 #include "common/portable/path_text.h"
 #include "common/win32/holders.h"
+#include "common/win32/wide_text.h"
 
 #include <objidl.h>
 #include <shlobj.h>
+
+#include <cwchar>
 
 namespace mossgate {
 
@@ -20,6 +23,34 @@ constexpr IID SHELL_LINK_A_INTERFACE = {
     0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 constexpr IID PERSIST_FILE_INTERFACE = {
     0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// Saves the link into a new file of its own beside linkPath, then renames it over
+// linkPath: a link planted at that name is replaced, never written through.
+HRESULT SaveByRename(IPersistFile* file, const char* linkPath) {
+    WCHAR wideLink[LINK_PATH_BYTES];
+    WCHAR folder[LINK_PATH_BYTES];
+    if (!AnsiToWide(linkPath, wideLink, LINK_PATH_BYTES)) {
+        return E_INVALIDARG;
+    }
+    wmemcpy(folder, wideLink, LINK_PATH_BYTES);
+    WCHAR* last = wcsrchr(folder, L'\\');
+    if (last == nullptr) {
+        return E_INVALIDARG;
+    }
+    *last = L'\0';
+    WCHAR temporary[MAX_PATH];
+    if (GetTempFileNameW(folder, L"lnk", 0, temporary) == 0) {
+        return HRESULT_FROM_WIN32(GetLastError());
+    }
+    HRESULT result = file->Save(temporary, TRUE);
+    if (SUCCEEDED(result) && !MoveFileExW(temporary, wideLink, MOVEFILE_REPLACE_EXISTING)) {
+        result = HRESULT_FROM_WIN32(GetLastError());
+    }
+    if (FAILED(result)) {
+        DeleteFileW(temporary);
+    }
+    return result;
+}
 
 } // namespace
 
@@ -53,11 +84,7 @@ HRESULT CreateShortcut(const char* target, const char* folder, const char* name,
     if (FAILED(result)) {
         return result;
     }
-    WCHAR widePath[LINK_PATH_BYTES];
-    if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, LINK_PATH_BYTES) == 0) {
-        return HRESULT_FROM_WIN32(GetLastError());
-    }
-    return file->Save(widePath, TRUE);
+    return SaveByRename(file.Get(), linkPath);
 }
 
 BOOL DeleteShortcut(const char* folder, const char* name) {

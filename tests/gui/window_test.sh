@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# The real twin's window under Xvfb and Wine, driven with xdotool and checked by
-# its pixels and by what it does. One scenario a run, each in its own prefix and
-# on its own X display (clicks and focus must not meet another test's window).
+# The program's window under Xvfb and Wine, driven with xdotool and checked by its
+# pixels and by what it does: the x86_64 twin under Wine 8, or the i686 product
+# under the WoW64 runtime (MOSSGATE_RUNTIME=wine8 or wow64, see tools/wine/runtime.sh).
+# One scenario a run, each in its own prefix and on its own X display (clicks and
+# focus must not meet another test's window).
 #   window_test.sh SCENARIO BIN_DIR ARTIFACT_DIR GENERATED_DIR
-# Scenarios: ready, clicks, install, remove, failed-removal, no-picture.
+# Scenarios: ready, clicks, install, remove, failed-removal, no-picture,
+# command-line-install, command-line-failed-removal, startup-error.
 set -u
 if [ -z "${MOSSGATE_GUI_DISPLAY:-}" ]; then
     export MOSSGATE_GUI_DISPLAY=1
@@ -11,7 +14,8 @@ if [ -z "${MOSSGATE_GUI_DISPLAY:-}" ]; then
 fi
 scenario=$1 bin=$2 artifacts=$3 generated=$4
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-. "$here/../../tools/wine/wine-env.sh"
+. "$here/../../tools/wine/runtime.sh"
+runtime_enter "$0" "$@"
 mkdir -p "$artifacts"
 
 TITLE='^Kestrine MOSSGATE Package Installation \(Version 2\.1\.5\.2\)$'
@@ -21,32 +25,31 @@ pass() { echo "ok   $*"; }
 fail() { echo "FAIL $*"; failures=$((failures + 1)); }
 check() { if eval "$2"; then pass "$1"; else fail "$1"; fi; }
 
-template=$("$here/../../tools/wine/template-prefix.sh") || exit 1
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/mossgate-gui.XXXXXX")
-export WINEPREFIX
-cp -a "$template/." "$WINEPREFIX/"
 cleanup() {
-    stop_prefix
-    [ -n "${MOSSGATE_KEEP_PREFIX:-}" ] || rm -rf "$WINEPREFIX"
+    [ -n "${MOSSGATE_KEEP_PREFIX:-}" ] || runtime_remove_prefix "$WINEPREFIX"
 }
 trap cleanup EXIT
-warm_prefix
+runtime_new_prefix "$WINEPREFIX" || { echo "no prefix"; exit 1; }
+install_folder="$WINEPREFIX/drive_c/$(runtime_program_files)/KS/MOSSGATE_CD_Pack"
 
 # The browser is a recorder: every link the program opens lands in a file.
 cp "$bin/link_recorder.exe" "$WINEPREFIX/drive_c/link_recorder.exe"
 for protocol in http https; do
-    "$WINELOADER" reg add "HKCR\\$protocol\\shell\\open\\command" /ve /f \
+    runtime_wine "$WINEPREFIX" reg add "HKCR\\$protocol\\shell\\open\\command" /ve /f \
         /d '"C:\link_recorder.exe" "%1"' >/dev/null 2>&1
 done
 links_file="$WINEPREFIX/drive_c/link_recorder.exe.links"
 links() { [ -f "$links_file" ] && tr -d '\r"' <"$links_file"; }
 
-wine_run() { "$WINELOADER" "$@" </dev/null 2>/dev/null; }
+wine_run() { runtime_wine "$WINEPREFIX" "$@" </dev/null 2>/dev/null; }
 
-start_program() { # args: environment assignments for the program
+start_program() { # args: environment assignments for the program; $switches: its command line
     out=$(mktemp)
-    env "$@" "$WINELOADER" "$bin/launcher.exe" "${program:-$bin/MOSSGATE_CD_Pack_Setup.exe}" \
-        </dev/null >"$out" 2>/dev/null &
+    # shellcheck disable=SC2086 # the switches are words
+    ( [ $# -eq 0 ] || export "$@"
+      wine_run "$bin/launcher.exe" "${program:-$bin/MOSSGATE_CD_Pack_Setup.exe}" ${switches:-} \
+          >"$out" ) &
     launcher_pid=$!
     window=$(timeout 60 xdotool search --sync --onlyvisible --name "$TITLE" | head -n 1)
     [ -n "$window" ] || { fail "the window appeared"; exit 1; }
@@ -80,6 +83,25 @@ region() { # file WxH+X+Y statistic (minima, maxima, mean) of the grey level
 click() { xdotool mousemove $((cx + $1)) $((cy + $2)) click 1; sleep "${3:-0.5}"; }
 
 box_window() { timeout "${2:-30}" xdotool search --sync --name "^$1\$" 2>/dev/null | head -n 1; }
+
+check_box_stays() { # caption: the box found in $box is still open a while later, the program waiting
+    caption=$1
+    sleep 3
+    check "the box \"$caption\" stays until it is dismissed, the program waiting" \
+        '[ -n "$box" ] && xdotool search --name "^$caption\$" >/dev/null && kill -0 "$launcher_pid" 2>/dev/null'
+}
+
+check_reboot_notice_ends_install() { # the end of a successful install
+    box=$(box_window "REBOOT YOUR SYSTEM" 90)
+    check "the reboot notice appears" '[ -n "$box" ]'
+    check "the after-install link was opened" \
+        '[ "$(links)" = "https://www.kestrine.example/mossgate/installed-cd-pack" ]'
+    check_box_stays "REBOOT YOUR SYSTEM"
+    import -window root "$artifacts/$scenario-reboot-notice.png"
+    [ -n "$box" ] && xdotool key --window "$box" Return
+    check "dismissing it closes the window with exit code 0" '[ "$(exit_code)" = 0 ] && window_gone'
+    check "the package is installed" '[ -f "$install_folder/readme.txt" ]'
+}
 
 check_ready_look() { # shot-file button-label line-kind
     local s=$1
@@ -141,69 +163,134 @@ install)
     # Driver C's stand-in takes its time, so that the progress box can be watched.
     start_program MOSSGATE_STANDIN_WAIT_MS_C=12000
     shot ready >/dev/null
-    click 730 474 0.3
-    sleep 1
-    # Shots a quarter second apart until the word has blinked (a busy machine may
-    # delay a tick); every difference between neighbours must lie in the word.
-    shots=("$(shot progress-1)")
-    word_changes=0 other_changes=0
-    for i in 2 3 4 5 6 7 8 9 10 11 12; do
-        sleep 0.25
-        shots+=("$(shot progress-$i)")
-        previous=${shots[$((i - 2))]} current=${shots[$((i - 1))]}
-        n=$(compare -metric AE "$previous" "$current" null: 2>&1)
-        convert "$previous" -fill black -draw 'rectangle 580,444 880,489' "$artifacts/masked-a.png"
-        convert "$current" -fill black -draw 'rectangle 580,444 880,489' "$artifacts/masked-b.png"
-        m=$(compare -metric AE "$artifacts/masked-a.png" "$artifacts/masked-b.png" null: 2>&1)
-        word_changes=$((word_changes + n)) other_changes=$((other_changes + m))
-        [ "$i" -ge 4 ] && [ "$word_changes" -gt 0 ] && break
-    done
-    a=${shots[0]}
-    check "the progress box replaces the button" '[ "$(pixel "$a" 590 450)" = 0,0,0 ]'
-    rm -f "$artifacts/masked-a.png" "$artifacts/masked-b.png"
-    check "the word \"Installing\" blinks ($word_changes pixels change, $other_changes elsewhere)" \
-        '[ "$word_changes" -gt 0 ] && [ "$other_changes" = 0 ]'
-    check "the step text is shown under it" '[ "$(region "$a" 300x16+580+486 maxima)" = 1 ]'
+    xdotool key Return # Enter is the button's key; the remove scenarios click it
+    sleep 1.3
+    a=$(shot progress-started)
+    # Early, while driver C's stand-in surely still waits: once the install has
+    # ended, Esc would dismiss the reboot notice.
     xdotool key Escape; xdotool key Return; click 730 474 0.2
     wine_run "$bin/window_info.exe" close "$CLASS"
     sleep 1
     check "Esc, Enter, clicks and the close box are ignored while installing" \
         '! window_gone && [ "$(tr -d "\r" <"$out")" = "" ]'
-    box=$(box_window "REBOOT YOUR SYSTEM" 90)
-    check "the reboot notice appears" '[ -n "$box" ]'
-    check "the after-install link was opened" \
-        '[ "$(links)" = "https://www.kestrine.example/mossgate/installed-cd-pack" ]'
-    import -window root "$artifacts/install-reboot-notice.png"
-    [ -n "$box" ] && xdotool key --window "$box" Return
-    check "dismissing it closes the window with exit code 0" '[ "$(exit_code)" = 0 ] && window_gone'
-    check "the package is installed" '[ -f "$WINEPREFIX/drive_c/Program Files/KS/MOSSGATE_CD_Pack/readme.txt" ]'
+    # A burst of shots first, compared afterwards: comparing between shots can take
+    # seconds on a busy machine, and shots a whole period apart would never see
+    # the blink. Every difference between neighbours must lie in the word.
+    shots=()
+    for i in 1 2 3 4 5 6 7 8; do
+        shots+=("$(shot progress-$i)")
+        sleep 0.2
+    done
+    word_changes=0 other_changes=0
+    for i in 1 2 3 4 5 6 7; do
+        previous=${shots[$((i - 1))]} current=${shots[$i]}
+        n=$(compare -metric AE "$previous" "$current" null: 2>&1)
+        convert "$previous" -fill black -draw 'rectangle 580,444 880,489' "$artifacts/masked-a.png"
+        convert "$current" -fill black -draw 'rectangle 580,444 880,489' "$artifacts/masked-b.png"
+        m=$(compare -metric AE "$artifacts/masked-a.png" "$artifacts/masked-b.png" null: 2>&1)
+        word_changes=$((word_changes + n)) other_changes=$((other_changes + m))
+        [ "$i" -ge 3 ] && [ "$word_changes" -gt 0 ] && break
+    done
+    check "Enter starts the install: the progress box replaces the button" \
+        '[ "$(pixel "$a" 590 450)" = 0,0,0 ]'
+    rm -f "$artifacts/masked-a.png" "$artifacts/masked-b.png"
+    check "the word \"Installing\" blinks ($word_changes pixels change, $other_changes elsewhere)" \
+        '[ "$word_changes" -gt 0 ] && [ "$other_changes" = 0 ]'
+    check "the step text is shown under it" '[ "$(region "$a" 300x16+580+486 maxima)" = 1 ]'
+    check_reboot_notice_ends_install
     ;;
-remove|failed-removal)
+command-line-install)
+    # "-i" without "-h": the window shows and the install starts at once.
+    switches=-i start_program
+    check_reboot_notice_ends_install
+    ;;
+remove|failed-removal|command-line-failed-removal)
     wine_run "$bin/launcher.exe" "$bin/MOSSGATE_CD_Pack_Setup.exe" -h -i >/dev/null
     if [ "$scenario" = remove ]; then
-        start_program
+        # A folder with Greek letters (outside the ANSI code page) in the Start-menu
+        # folder: the removal walks it too, and ends.
+        menu=$(find "$WINEPREFIX/drive_c/users" -path '*Start Menu/Programs/Kestrine/MOSSGATE_CD_Pack' | head -n 1)
+        mkdir -p "$menu/αβγ" && echo x >"$menu/αβγ/δ.txt"
+        # Driver C's stand-in takes its time: the removal runs on the window thread,
+        # so the pressed button stays on screen meanwhile.
+        start_program MOSSGATE_STANDIN_WAIT_MS_C=8000
         s=$(shot ready-to-remove)
         check "a driver found: the Remove state" \
             '[ "$(region "$s" 500x16+20+454 minima)" = 0 ] && [ "$(pixel "$s" 730 444)" = 0,0,0 ]'
         cp "$s" "$artifacts/remove-state.png"
-        click 730 474 0.5
+        click 730 474 1
+        p1=$(shot pressed-1)
+        sleep 1
+        p2=$(shot pressed-2)
+        check "the pressed button is black with a white label" \
+            '[ "$(pixel "$p1" 590 450)" = 0,0,0 ] && [ "$(pixel "$p1" 870 496)" = 0,0,0 ] && [ "$(region "$p1" 200x40+630+454 maxima)" = 1 ] && [ "$(pixel "$p1" 730 444)" = 0,0,0 ]'
+        check "and stays so while the removal runs" \
+            '[ "$(compare -metric AE "$p1" "$p2" null: 2>&1)" = 0 ] && ! window_gone'
         box=$(box_window "REBOOT YOUR SYSTEM" 60)
         check "the restart notice appears" '[ -n "$box" ]'
         [ -n "$box" ] && xdotool key --window "$box" Return
         check "then the window closes with exit code 0" '[ "$(exit_code)" = 0 ] && window_gone'
-        check "the package is removed" '[ ! -e "$WINEPREFIX/drive_c/Program Files/KS/MOSSGATE_CD_Pack" ]'
+        check "the package is removed, the Start-menu folder with its Greek names too" \
+            '[ ! -e "$install_folder" ] && [ -n "$menu" ] && [ ! -e "$menu" ]'
     else
-        start_program MOSSGATE_STANDIN_EXIT_D=-1
-        click 730 474 0.5
+        # From the button the window closes with 0; from the command line ("-u"
+        # without "-h") the removal's result becomes the exit code.
+        expected=0
+        if [ "$scenario" = failed-removal ]; then
+            start_program MOSSGATE_STANDIN_EXIT_D=-1
+            click 730 474 0.5
+        else
+            switches=-u start_program MOSSGATE_STANDIN_EXIT_D=-1
+            expected=-20
+        fi
         box=$(box_window "MOSSGATE Uninstallation Error" 60)
         check "the failure box appears" '[ -n "$box" ]'
-        sleep 3
-        check "and stays until it is dismissed" \
-            '[ -n "$box" ] && xdotool search --name "^MOSSGATE Uninstallation Error$" >/dev/null'
-        import -window root "$artifacts/failed-removal-box.png"
+        check_box_stays "MOSSGATE Uninstallation Error"
+        import -window root "$artifacts/$scenario-box.png"
         [ -n "$box" ] && xdotool key --window "$box" Return
-        check "then the window closes with exit code 0" '[ "$(exit_code)" = 0 ] && window_gone'
+        check "then the window closes with exit code $expected" \
+            '[ "$(exit_code)" = "$expected" ] && window_gone'
     fi
+    ;;
+startup-error)
+    # Without an X display Wine makes no window and MessageBoxA returns at once:
+    # the run must end by itself, with -700, having done nothing.
+    out=$(mktemp)
+    (unset DISPLAY; wine_run "$bin/launcher.exe" "$bin/MOSSGATE_CD_Pack_Setup.exe" -i >"$out") &
+    launcher_pid=$!
+    result=$(exit_code)
+    check "no window: the run ends with exit code -700 (got ${result:-none})" '[ "$result" = -700 ]'
+    check "and installs nothing" '[ ! -e "${install_folder%/*}" ]'
+    ;;
+personalities)
+    # Under each Windows version a prefix can report: the unattended install and
+    # removal, and the O/S label of the window, whose crops must differ exactly
+    # where the generations differ (win11 reports 10.0, so its label is WIN10's).
+    declare -A crop_of=()
+    for version in winxp winxp64 vista win7 win8 win81 win10 win11; do
+        wine_run winecfg /v "$version"
+        reported=$(wine_run cmd /c ver | tr -d '\r' | grep -o '[0-9][0-9.]*' | head -n 1)
+        installed=$(wine_run "$bin/launcher.exe" "$bin/MOSSGATE_CD_Pack_Setup.exe" -h -i | tr -d '\r')
+        files=$(find "$install_folder" -type f 2>/dev/null | wc -l)
+        removed=$(wine_run "$bin/launcher.exe" "$bin/MOSSGATE_CD_Pack_Setup.exe" -h -u | tr -d '\r')
+        check "$version ($reported): install exits 0 with 62 files, removal exits 0 and removes them" \
+            '[ "$installed" = "exit code: 0" ] && [ "$files" = 62 ] && [ "$removed" = "exit code: 0" ] && [ ! -e "$install_folder" ]'
+        start_program
+        s=$(shot "$version")
+        convert "$s" -crop 720x34+20+390 +repage "$artifacts/label-$version.png"
+        crop_of[$version]=$artifacts/label-$version.png
+        xdotool key Escape
+        exit_code >/dev/null
+    done
+    same() { [ "$(compare -metric AE "${crop_of[$1]}" "${crop_of[$2]}" null: 2>&1)" = 0 ]; }
+    distinct=1
+    for a in winxp winxp64 vista win7 win8 win81 win10; do
+        for b in winxp winxp64 vista win7 win8 win81 win10; do
+            [ "$a" = "$b" ] || ! same "$a" "$b" || distinct=0
+        done
+    done
+    check "seven generations, seven different O/S labels" '[ "$distinct" = 1 ]'
+    check "win11 shows WIN10's label" 'same win10 win11'
     ;;
 no-picture)
     # Without its picture the window keeps the layout's numbers: 900 x 424 filled

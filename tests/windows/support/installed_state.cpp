@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -36,8 +38,15 @@ std::string WindowsPathOf(const std::string& unixPath) {
 
 } // namespace
 
+// As the shell tells this test program, which has the product's bitness: a 32-bit
+// program on 64-bit Windows gets "Program Files (x86)" and the same Start menu.
+static std::string ShellFolder(int id) {
+    char folder[MAX_PATH] = "";
+    return SHGetSpecialFolderPathA(nullptr, folder, id, FALSE) ? folder : "";
+}
+
 std::string InstallFolder() {
-    return "C:\\Program Files\\KS\\MOSSGATE_CD_Pack";
+    return ShellFolder(CSIDL_PROGRAM_FILES) + "\\KS\\MOSSGATE_CD_Pack";
 }
 
 std::string UserProgramsFolder() {
@@ -48,7 +57,7 @@ std::string UserProgramsFolder() {
 }
 
 std::string CommonProgramsFolder() {
-    return "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
+    return ShellFolder(CSIDL_COMMON_PROGRAMS);
 }
 
 std::string UserStartMenuFolder() {
@@ -86,9 +95,9 @@ std::optional<std::string> UninstallValue(const char* name) {
     return ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, name);
 }
 
-bool UninstallKeyExists() {
+bool UninstallKeyExists(unsigned long view) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | view, &key) != ERROR_SUCCESS) {
         return false;
     }
     RegCloseKey(key);
@@ -134,6 +143,37 @@ std::string TempFolder(const std::string& name) {
     std::string folder = std::string(temp) + name;
     CreateDirectoryA(folder.c_str(), nullptr);
     return folder;
+}
+
+bool MakeUnixLink(const std::string& target, const std::string& link) {
+    using UnixName = char*(CDECL*)(const WCHAR*);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (unixName == nullptr) {
+        return false;
+    }
+    const auto toUnix = [unixName](const std::string& path) {
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+        char* name = unixName(wide);
+        std::string text = name != nullptr ? name : "";
+        HeapFree(GetProcessHeap(), 0, name);
+        return text;
+    };
+    // ln resolves a relative target from the link's folder: give it the Unix path.
+    const std::string commandLine = "-s \"" + toUnix(target) + "\" \"" + toUnix(link) + "\"";
+    ChildProcess ln;
+    if (!StartProgram("Z:\\bin\\ln", commandLine, ln)) {
+        return false;
+    }
+    // Wine's handle of a Unix process cannot be waited for: wait for the link instead.
+    for (int waited = 0; waited < 100; ++waited) {
+        if (GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            return true;
+        }
+        Sleep(100);
+    }
+    return false;
 }
 
 } // namespace mossgate::testing

@@ -23,7 +23,8 @@ constexpr const char* kShortcutFiles[] = {"Readme.LNK", "MOSSGATE C Control Pane
 std::vector<std::pair<std::string, std::string>> PackageSources();
 
 std::optional<std::string> UninstallValue(const char* name);
-bool UninstallKeyExists();
+// In the program's own registry view, or in the view given (KEY_WOW64_32KEY, _64KEY).
+bool UninstallKeyExists(unsigned long view = 0);
 
 // Runs the twin (or another copy) with a command line and waits for its exit code.
 std::optional<int32_t> RunSetup(const std::string& program, const std::string& arguments,
@@ -38,5 +39,10 @@ std::vector<std::string> StandinLogLines(const std::string& path);
 void SetChildEnvironment(const char* name, const char* value);
 
 std::string TempFolder(const std::string& name);
+
+// A real link at `link` (a Windows path) to `target`: a Unix symbolic link made from
+// the Unix side, which Wine presents as a link (CreateSymbolicLink makes nothing
+// under Wine). `link` must not exist yet; false when the link could not be made.
+bool MakeUnixLink(const std::string& target, const std::string& link);
 
 } // namespace mossgate::testing

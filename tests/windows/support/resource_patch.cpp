@@ -3,6 +3,8 @@
 //                                                  in the package (RCDATA 100)
 //   resource_patch.exe EXE spoil-picture          makes the background (BITMAP 101)
 //                                                  unloadable
+//   resource_patch.exe EXE inflate-package        makes the resource directory claim
+//                                                  64 MiB more package than the file holds
 // EXE is changed in place; work on a copy.
 #include <windows.h>
 
@@ -46,6 +48,36 @@ bool Replace(const char* exe, LPCSTR type, int id, WORD language, void* data, DW
     return EndUpdateResourceA(update, FALSE) != FALSE;
 }
 
+// The file offset of RCDATA 100's size field: a module mapped as a data file is
+// the file itself, and the resource handle points at its data entry there.
+long PackageSizeOffset(const char* exe) {
+    HMODULE module = LoadLibraryExA(exe, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == nullptr) {
+        return -1;
+    }
+    const auto* base = reinterpret_cast<const char*>(reinterpret_cast<ULONG_PTR>(module) & ~3);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(100), MAKEINTRESOURCEA(10));
+    const long offset =
+        found == nullptr ? -1 : static_cast<long>(reinterpret_cast<const char*>(found) - base) + 4;
+    FreeLibrary(module);
+    return offset;
+}
+
+bool InflatePackage(const char* exe) {
+    const long offset = PackageSizeOffset(exe);
+    FILE* file = offset < 0 ? nullptr : std::fopen(exe, "r+b");
+    DWORD size = 0;
+    bool done = file != nullptr && std::fseek(file, offset, SEEK_SET) == 0 &&
+                std::fread(&size, sizeof(size), 1, file) == 1;
+    size += 64u << 20;
+    done = done && std::fseek(file, offset, SEEK_SET) == 0 &&
+           std::fwrite(&size, sizeof(size), 1, file) == 1;
+    if (file != nullptr) {
+        done = std::fclose(file) == 0 && done;
+    }
+    return done;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -71,6 +103,10 @@ int main(int argc, char** argv) {
                    ? 0
                    : 1;
     }
-    std::fprintf(stderr, "usage: resource_patch.exe EXE corrupt-digest INDEX | spoil-picture\n");
+    if (argc == 3 && std::strcmp(argv[2], "inflate-package") == 0) {
+        return InflatePackage(argv[1]) ? 0 : 1;
+    }
+    std::fprintf(stderr, "usage: resource_patch.exe EXE corrupt-digest INDEX | spoil-picture | "
+                         "inflate-package\n");
     return 2;
 }

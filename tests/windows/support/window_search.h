@@ -8,26 +8,28 @@
 
 namespace mossgate::testing {
 
+struct WindowSearch {
+    DWORD processId;
+    const char* className;
+    HWND found;
+};
+
+inline BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<WindowSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char name[256] = "";
+    GetClassNameA(window, name, sizeof(name));
+    if (owner == search->processId && std::strcmp(name, search->className) == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 inline HWND FindProcessWindow(DWORD processId, const char* className) {
-    struct Search {
-        DWORD processId;
-        const char* className;
-        HWND found;
-    } search{processId, className, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(parameter);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            char name[256] = "";
-            GetClassNameA(window, name, sizeof(name));
-            if (owner == s->processId && std::strcmp(name, s->className) == 0) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{processId, className, nullptr};
+    EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

@@ -19,9 +19,10 @@ TEST(Folders, InstallFolderBelowProgramFilesAndTheAllUsersStartMenu) {
     ASSERT_EQ(ComposeInstallFolder(context, "Other"), 0);
     ASSERT_EQ(ComposeInstallFolder(context, "KS\\MOSSGATE_CD_Pack"), 0); // composed afresh
     // The x86_64 twin sees C:\Program Files; the i686 product on 64-bit Windows
-    // would see C:\Program Files (x86).
-    EXPECT_EQ(lstrcmpiA(context.installFolder, "C:\\Program Files\\KS\\MOSSGATE_CD_Pack"), 0)
-        << context.installFolder;
+    // sees C:\Program Files (x86).
+    const char* expected = DetectWow64() ? "C:\\Program Files (x86)\\KS\\MOSSGATE_CD_Pack"
+                                         : "C:\\Program Files\\KS\\MOSSGATE_CD_Pack";
+    EXPECT_EQ(lstrcmpiA(context.installFolder, expected), 0) << context.installFolder;
 
     DiscoverCommonProgramsFolder();
     EXPECT_EQ(lstrcmpiA(commonProgramsFolder,
@@ -35,13 +36,18 @@ TEST(Folders, InstallFolderBelowProgramFilesAndTheAllUsersStartMenu) {
     std::snprintf(commonProgramsFolder, sizeof(commonProgramsFolder), "%s", first.c_str());
 }
 
-TEST(Platform, TwinSeesNoWow64) {
-    EXPECT_EQ(DetectWow64(), 0);
+// Both runtimes are 64-bit Windows: a 32-bit program runs under WOW64, the twin not.
+TEST(Platform, Wow64ExactlyForThe32BitBuild) {
+    EXPECT_EQ(DetectWow64() != 0, sizeof(void*) == 4);
 }
 
-// Wine 8 presents Windows 7 unless the prefix says otherwise.
-TEST(Platform, DefaultPrefixIsWindows7Workstation) {
-    EXPECT_EQ(ClassifyOperatingSystem(), OS_WIN7);
+// A fresh prefix presents Windows 7 under Wine 8 and Windows 10 under Wine 10.
+TEST(Platform, DefaultPrefixGeneration) {
+    using WineVersion = const char*(CDECL*)();
+    const auto version = reinterpret_cast<WineVersion>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")));
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(ClassifyOperatingSystem(), version()[0] == '8' ? OS_WIN7 : OS_WIN10) << version();
 }
 
 // Runs in a child started under a prefix set to Windows 10. This test program has

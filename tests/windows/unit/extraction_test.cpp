@@ -136,6 +136,27 @@ TEST(CreateFolderPathTest, EachMissingLevelBelowTheRootAndNothingElse) {
     EXPECT_EQ(CreateFolderPath((blocker + "\\child").c_str()), 0);
 }
 
+TEST(FolderTree, EveryNameIsWalkedAndTheWalkEndsAtWhatStays) {
+    const std::string base = FreshFolder("tree");
+    const std::wstring wideBase(base.begin(), base.end());
+    // Greek letters, outside code page 1252: the ANSI calls would see "???".
+    const std::wstring foreign = wideBase + L"\\\x03b1\x03b2\x03b3";
+    ASSERT_TRUE(CreateDirectoryW(foreign.c_str(), nullptr));
+    ASSERT_TRUE(CloseHandle(CreateFileW((foreign + L"\\\x03b4.txt").c_str(), GENERIC_WRITE, 0,
+                                        nullptr, CREATE_NEW, 0, nullptr)));
+    EXPECT_EQ(DeleteFolderTree(base.c_str()), 1);
+    EXPECT_FALSE(FileExists(base));
+
+    // A subfolder whose deletion stays pending while another handle holds it.
+    const std::string held = FreshFolder("tree") + "\\held";
+    ASSERT_TRUE(CreateDirectoryA(held.c_str(), nullptr));
+    UniqueHandle holder(CreateFileA(held.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_TRUE(holder.Valid());
+    EXPECT_EQ(DeleteFolderTree(base.c_str()), 1) << "and it returned";
+}
+
 // This test program carries the sample package as its own RCDATA 100.
 TEST(ExtractionFromResource, TheModulesOwnPackageIsDescrambledInItsCopyOnWritePages) {
     SetupContextRecord context;

@@ -5,6 +5,7 @@
 #include "common/portable/bounded_text.h"
 #include "common/portable/path_text.h"
 #include "env/driver_probe.h"
+#include "env/os_version.h"
 #include "procedures/driver_setup_runner.h"
 #include "tests/windows/support/installed_state.h"
 #include "tests/windows/support/test_process.h"
@@ -124,16 +125,29 @@ TEST(RunnerPath, SixtyFourBitWindowsChoosesTheX64Build) {
     EXPECT_STREQ(path, "C:\\Program Files (x86)\\KS\\MOSSGATE_CD_Pack\\MOSSGATE_D_Setup_x64.exe");
 }
 
-std::optional<int32_t> RunStandin(const char* program, const char* switches) {
-    return RunSetup(ExecutableFolder() + "\\" + program, switches, 60000);
+// The build that the product itself would run: on 64-bit Windows the 32-bit
+// product starts the x86_64 setup programs, whose devices the probe must find.
+std::optional<int32_t> RunStandin(const char* baseName, const char* switches) {
+    SetupContextRecord context;
+    ZeroSetupContext(context);
+    context.is64BitWindows = DetectWow64();
+    char name[64];
+    EXPECT_TRUE(BuildDriverSetupName(name, sizeof(name), context, baseName));
+    for (const auto& [entry, source] : PackageSources()) {
+        if (entry == name) {
+            return RunSetup(source, switches, 60000);
+        }
+    }
+    ADD_FAILURE() << name << " is not in the package";
+    return std::nullopt;
 }
 
 TEST(DriverProbe, FindsEitherDriverUntilBothAreRemoved) {
     EXPECT_EQ(ProbeInstalledDrivers(), 0);
-    ASSERT_EQ(RunStandin("MOSSGATE_D_Setup.exe", "-h -i -H -n"), std::optional<int32_t>(0));
+    ASSERT_EQ(RunStandin("MOSSGATE_D_Setup", "-h -i -H -n"), std::optional<int32_t>(0));
     EXPECT_EQ(ProbeInstalledDrivers(), 1) << "driver D alone";
     EXPECT_EQ(ProbeDriverInterface(DRIVER_INTERFACE_CLASSES[0]), nullptr);
-    ASSERT_EQ(RunStandin("MOSSGATE_C_Setup.exe", "-h -i -H -n"), std::optional<int32_t>(0));
+    ASSERT_EQ(RunStandin("MOSSGATE_C_Setup", "-h -i -H -n"), std::optional<int32_t>(0));
     for (const GUID& interfaceClass : DRIVER_INTERFACE_CLASSES) {
         // Wine lists the interface but cannot open its device: still found.
         HANDLE found = ProbeDriverInterface(interfaceClass);
@@ -141,9 +155,9 @@ TEST(DriverProbe, FindsEitherDriverUntilBothAreRemoved) {
         CloseProbeHandle(found);
     }
     EXPECT_EQ(ProbeInstalledDrivers(), 1);
-    ASSERT_EQ(RunStandin("MOSSGATE_C_Setup.exe", "-h -u -H"), std::optional<int32_t>(0));
+    ASSERT_EQ(RunStandin("MOSSGATE_C_Setup", "-h -u -H"), std::optional<int32_t>(0));
     EXPECT_EQ(ProbeInstalledDrivers(), 1) << "driver D is still there";
-    ASSERT_EQ(RunStandin("MOSSGATE_D_Setup.exe", "-h -u -H"), std::optional<int32_t>(0));
+    ASSERT_EQ(RunStandin("MOSSGATE_D_Setup", "-h -u -H"), std::optional<int32_t>(0));
     EXPECT_EQ(ProbeInstalledDrivers(), 0);
 }
 

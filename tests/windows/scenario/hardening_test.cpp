@@ -1,0 +1,178 @@
+// The real twin against what a hostile or unlucky user leaves on the system: links
+// where its folders and shortcuts belong, names outside the ANSI code page, a copy
+// of itself that cannot be made, an install folder deleted by hand, a damaged
+// resource directory. Each suite runs in a prefix of its own.
+#include "common/win32/file_system.h"
+#include "env/driver_probe.h"
+#include "tests/windows/support/installed_state.h"
+#include "tests/windows/support/test_process.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace {
+
+using namespace mossgate::testing;
+
+const uint8_t kPrecious[] = {'k', 'e', 'e', 'p'};
+
+// A folder outside every place of the program, holding a file and a subfolder
+// with the names a walk or the package would use.
+std::string OutsideFolder(const std::string& name) {
+    const std::string folder = TempFolder(name);
+    CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
+    for (const char* file : {"\\precious.txt", "\\readme.txt", "\\sub\\deep.txt"}) {
+        mossgate::WriteWholeFile((folder + file).c_str(), kPrecious, sizeof(kPrecious));
+    }
+    return folder;
+}
+
+void ExpectUntouched(const std::string& folder) {
+    for (const char* file : {"\\precious.txt", "\\readme.txt", "\\sub\\deep.txt"}) {
+        EXPECT_EQ(ReadWholeFile(folder + file), "keep") << folder + file;
+    }
+    for (const char* link : kShortcutFiles) {
+        EXPECT_FALSE(FileExists(folder + "\\" + link)) << "written through the link: " << link;
+    }
+}
+
+// Replaces a folder of the program by a link to `target`.
+void PlantFolderLink(const std::string& folder, const std::string& target) {
+    mossgate::DeleteFolderTree(folder.c_str());
+    ASSERT_FALSE(FileExists(folder));
+    ASSERT_TRUE(MakeUnixLink(target, folder));
+    ASSERT_TRUE(GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+    ASSERT_NE(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(LinkAtStartMenuFolder, RemovalNeverReachesThroughIt) {
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    const std::string outside = OutsideFolder("outside-menu");
+    PlantFolderLink(UserStartMenuFolder(), outside);
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
+    ExpectUntouched(outside);
+    EXPECT_FALSE(FileExists(CommonStartMenuFolder())) << "the other Start menu is removed";
+}
+
+TEST(LinkAtMakerFolder, InstallMakesNoShortcutThroughIt) {
+    const std::string outside = OutsideFolder("outside-maker");
+    ASSERT_TRUE(MakeUnixLink(outside, UserProgramsFolder() + "\\Kestrine"));
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    ExpectUntouched(outside);
+    EXPECT_FALSE(FileExists(outside + "\\MOSSGATE_CD_Pack"));
+    for (const char* link : kShortcutFiles) {
+        EXPECT_TRUE(FileExists(CommonStartMenuFolder() + "\\" + link)) << link;
+    }
+}
+
+TEST(LinkAtInstallFolder, RemovalDeletesNothingThroughIt) {
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    const std::string outside = OutsideFolder("outside-install");
+    PlantFolderLink(InstallFolder(), outside);
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
+    ExpectUntouched(outside);
+    EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 0) << "the setup programs come from the package";
+
+    // Installing where the link still stands: nothing is written through it.
+    const std::optional<int32_t> result = RunSetup(TwinPath(), "-h -i");
+    ExpectUntouched(outside);
+    EXPECT_FALSE(FileExists(outside + "\\MOSSGATE_C_Setup.exe"));
+    EXPECT_TRUE(result == std::optional<int32_t>(-3) || result == std::optional<int32_t>(0));
+}
+
+TEST(LinkAtShortcut, TheLinkIsReplacedNeverWrittenThrough) {
+    const std::string outside = OutsideFolder("outside-link");
+    CreateDirectoryA((UserProgramsFolder() + "\\Kestrine").c_str(), nullptr);
+    CreateDirectoryA(UserStartMenuFolder().c_str(), nullptr);
+    ASSERT_TRUE(MakeUnixLink(outside + "\\precious.txt", UserStartMenuFolder() + "\\Readme.LNK"));
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    ExpectUntouched(outside);
+    EXPECT_NE(ReadWholeFile(UserStartMenuFolder() + "\\Readme.LNK"), "keep");
+}
+
+TEST(NamesOutsideTheCodePage, InstallAndRemovalWorkWithThem) {
+    // Greek letters: outside code page 1252, so the ANSI calls see only '?'.
+    const std::wstring greek = L"\x03b1\x03b2\x03b3";
+    const std::string folder = TempFolder("run");
+    const std::wstring wideFolder = std::wstring(folder.begin(), folder.end()) + L"\\" + greek;
+    ASSERT_TRUE(CreateDirectoryW(wideFolder.c_str(), nullptr));
+    const std::wstring renamed = wideFolder + L"\\" + greek + L".exe";
+    const std::string twinPath = TwinPath();
+    const std::wstring twin(twinPath.begin(), twinPath.end());
+    ASSERT_TRUE(CopyFileW(twin.c_str(), (wideFolder + L"\\setup.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(twin.c_str(), renamed.c_str(), FALSE));
+
+    // Started from such a folder, the program copies itself under its own name ...
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    for (const std::wstring& program : {wideFolder + L"\\setup.exe", renamed}) {
+        std::wstring commandLine = L"\"" + program + L"\" -h -i";
+        PROCESS_INFORMATION info = {};
+        ASSERT_TRUE(CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                   nullptr, nullptr, &startup, &info));
+        ChildProcess child;
+        child.process.Reset(info.hProcess);
+        child.thread.Reset(info.hThread);
+        EXPECT_EQ(WaitForExit(child, 120000), std::optional<int32_t>(0));
+        const std::string copy = program == renamed ? "MOSSGATE_CD_Pack_Setup.exe" : "setup.exe";
+        EXPECT_EQ(ReadWholeFile(InstallFolder() + "\\" + copy), ReadWholeFile(TwinPath()));
+        EXPECT_EQ(UninstallValue("DisplayIcon"), InstallFolder() + "\\" + copy);
+        // ... and its removal walks a Start-menu folder that holds such a name.
+        const std::string menuPath = UserStartMenuFolder();
+        const std::wstring menu(menuPath.begin(), menuPath.end());
+        ASSERT_TRUE(CreateDirectoryW((menu + L"\\" + greek).c_str(), nullptr));
+        ASSERT_TRUE(CopyFileW(twin.c_str(), (menu + L"\\" + greek + L"\\" + greek).c_str(), FALSE));
+        EXPECT_EQ(RunSetup(TwinPath(), "-h -u", 60000), std::optional<int32_t>(0)) << "it must end";
+        EXPECT_FALSE(FileExists(UserStartMenuFolder()));
+    }
+}
+
+TEST(ProgramCopyFails, NoUninstallEntryAFailureAndTheProgramStillRemovesIt) {
+    // A folder stands where the copy of the program goes.
+    ASSERT_EQ(
+        mossgate::CreateFolderPath((InstallFolder() + "\\MOSSGATE_CD_Pack_Setup.exe").c_str()), 1);
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(-11));
+    EXPECT_FALSE(UninstallKeyExists());
+    EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 1);
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
+    EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 0);
+}
+
+TEST(InstallFolderLost, RemovalTakesTheSetupProgramsFromThePackage) {
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    mossgate::DeleteFolderTree(InstallFolder().c_str());
+    ASSERT_FALSE(FileExists(InstallFolder()));
+    const std::string log = TempFolder("scenario") + "\\lost.log";
+    UseStandinLog(log);
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
+    const auto starts = StandinLogLines(log);
+    ASSERT_EQ(starts.size(), 2u) << "both drivers' setup programs ran";
+    EXPECT_EQ(starts[0].find(InstallFolder()), std::string::npos) << starts[0];
+    EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 0);
+    EXPECT_FALSE(FileExists(starts[0].substr(0, starts[0].find('\t')))) << "its folder is removed";
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0)) << "installs again";
+}
+
+std::string PatchedCopy(const std::string& damage) {
+    const std::string copy = TempFolder("damaged") + "\\MOSSGATE_CD_Pack_Setup.exe";
+    EXPECT_TRUE(CopyFileA(TwinPath().c_str(), copy.c_str(), FALSE));
+    EXPECT_EQ(RunSetup(ExecutableFolder() + "\\resource_patch.exe", "\"" + copy + "\" " + damage),
+              std::optional<int32_t>(0));
+    return copy;
+}
+
+TEST(PackageSizePastTheImage, TheInstallReadsOnlyWhatIsThere) {
+    EXPECT_EQ(RunSetup(PatchedCopy("inflate-package"), "-h -i"), std::optional<int32_t>(0));
+    EXPECT_TRUE(FileExists(InstallFolder() + "\\readme.txt"));
+}
+
+TEST(FileAtInstallFolder, TheFolderCannotBeMade) {
+    const std::string folder = InstallFolder();
+    ASSERT_EQ(mossgate::CreateFolderPath(folder.substr(0, folder.rfind('\\')).c_str()), 1);
+    ASSERT_EQ(mossgate::WriteWholeFile(InstallFolder().c_str(), kPrecious, sizeof(kPrecious)), 1);
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(-3));
+    EXPECT_EQ(ReadWholeFile(InstallFolder()), "keep");
+}
+
+} // namespace

@@ -1,0 +1,268 @@
+#!/usr/bin/env bash
+# Checks the WoW64 runtime's scripts: tools/wow64/make-runtime.sh (readiness by
+# content, the one-line "unavailable" report for each way it can fail, a damaged
+# runtime made again) and tools/wine/run-in-wow64-prefix.sh (exit status, prefix
+# life, one prefix for several commands, Windows version, 32-bit code, two runs
+# at once, nothing left mounted or running). The runner's checks need the
+# runtime made by tools/bootstrap.sh; without it they fail, never skip.
+#   tests/wine/wow64-selftest.sh     about a minute; last line "N passed, N failed"
+set -u
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+. "$repo/tools/wine/wow64-env.sh"
+runner=$repo/tools/wine/run-in-wow64-prefix.sh
+make_runtime=$repo/tools/wow64/make-runtime.sh
+
+passed=0 failed=0
+ok() { passed=$((passed + 1)); echo "ok   $*"; }
+bad() { failed=$((failed + 1)); echo "FAIL $*"; }
+# expect NAME ACTUAL EXPECTED
+expect() { if [ "$2" = "$3" ]; then ok "$1"; else bad "$1: got [$2], expected [$3]"; fi; }
+# expect_match NAME TEXT EXTENDED-REGEX
+expect_match() { if grep -Eq -- "$3" <<<"$2"; then ok "$1"; else bad "$1: [$2] does not match /$3/"; fi; }
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/mossgate-wow64-selftest.XXXXXX")
+trap 'rm -rf --one-file-system "$scratch"' EXIT
+
+# A tree that has what a ready runtime has, with empty files.
+fake_runtime() {
+    local r=$1 i
+    mkdir -p "$r$WOW64_WINE_LIB/i386-windows" "$r$WOW64_WINE_LIB/x86_64-windows"
+    for i in $(seq 120); do : >"$r$WOW64_WINE_LIB/i386-windows/lib$i.dll"; done
+    : >"$r$WOW64_WINE_LIB/i386-windows/ntdll.dll"
+    : >"$r$WOW64_WINE_LIB/i386-windows/kernel32.dll"
+    : >"$r$WOW64_WINE_LIB/x86_64-windows/ntdll.dll"
+    printf '#!/bin/sh\n' >"$r$WOW64_WINE" && printf '#!/bin/sh\n' >"$r$WOW64_WINESERVER"
+    chmod +x "$r$WOW64_WINE" "$r$WOW64_WINESERVER"
+    echo "wine=wine-fake" >"$r/$WOW64_STAMP_NAME"
+}
+
+echo "== readiness by content"
+r=$scratch/fake
+fake_runtime "$r"
+wow64_runtime_ready "$r" && ok "complete tree is ready" || bad "complete tree is ready"
+rm "$r/$WOW64_STAMP_NAME"
+wow64_runtime_ready "$r" && bad "no stamp: not ready" || ok "no stamp: not ready"
+wow64_runtime_ready "$r" --without-stamp && ok "no stamp, asked without it: ready" || bad "no stamp, asked without it: ready"
+fake_runtime "$r" && rm "$r$WOW64_WINE_LIB"/i386-windows/lib*.dll
+wow64_runtime_ready "$r" && bad "i386-windows with 2 DLLs: not ready" || ok "i386-windows with 2 DLLs: not ready"
+fake_runtime "$r" && rm "$r$WOW64_WINE"
+wow64_runtime_ready "$r" && bad "no loader: not ready" || ok "no loader: not ready"
+rm -rf "$r"
+
+echo "== make-runtime.sh when the runtime cannot be made"
+# run_make CACHE [VAR=VALUE...]: prints its output; status in $make_status.
+run_make() {
+    local cache=$1
+    shift
+    out=$(env MOSSGATE_CACHE="$cache" "$@" bash "$make_runtime" 2>&1)
+    make_status=$?
+}
+# check_unavailable NAME CACHE REGEX: exit 0, one "unavailable" line, the same
+# line in the marker file, no temporary folder, nothing mounted under CACHE.
+check_unavailable() {
+    local name=$1 cache=$2 regex=$3 line
+    expect "$name: exit status" "$make_status" 0
+    expect "$name: one 'unavailable' line" "$(grep -c 'unavailable' <<<"$out")" 1
+    line=$(grep 'unavailable' <<<"$out")
+    expect_match "$name: reason" "$line" "^bootstrap: WoW64 runtime unavailable: $regex"
+    expect "$name: the line is in wow64-unavailable" "$(cat "$cache/wow64-unavailable" 2>/dev/null)" "$line"
+    expect "$name: no half-made chroot left" "$(find "$cache" -maxdepth 1 -name 'wow64-sid*' -type d | wc -l)" 0
+    expect "$name: nothing mounted" "$(awk -v c="$cache" 'index($2, c) == 1' /proc/mounts | wc -l)" 0
+}
+
+c=$scratch/no-mirror
+mkdir -p "$c" "$scratch/empty-apt/sources.list.d"
+run_make "$c" MOSSGATE_APT_ETC="$scratch/empty-apt"
+check_unavailable "no mirror" "$c" "no Debian mirror found"
+
+c=$scratch/no-space
+run_make "$c" MOSSGATE_WOW64_MIN_FREE_MB=999999999
+check_unavailable "no space" "$c" "not enough disk space in $c: [0-9]+ MB free, 999999999 MB needed"
+
+# The mirror comes from the host's apt sources: deb822 stanzas, of which the
+# security archive, deb-src and disabled ones are not taken. Port 9 (discard)
+# on this machine refuses: the download fails at once.
+c=$scratch/download
+apt_etc=$scratch/apt
+mkdir -p "$apt_etc/sources.list.d"
+cat >"$apt_etc/sources.list.d/a.sources" <<'SRC'
+Types: deb
+URIs: http://127.0.0.1:9/debian-security
+Suites: bookworm-security
+Components: main
+
+Types: deb-src
+URIs: http://127.0.0.1:9/source-only
+Suites: bookworm
+Components: main
+
+Types: deb
+Enabled: no
+URIs: http://127.0.0.1:9/disabled
+Suites: bookworm
+Components: main
+
+Types: deb
+# a comment inside the stanza
+URIs: http://127.0.0.1:9/debian
+Suites: bookworm bookworm-updates
+Components: main
+SRC
+run_make "$c" MOSSGATE_APT_ETC="$apt_etc"
+check_unavailable "download failure" "$c" "debootstrap of sid from http://127\.0\.0\.1:9/debian failed"
+
+# One-line lists too, with options in brackets.
+rm "$apt_etc/sources.list.d/a.sources"
+printf 'deb http://127.0.0.1:9/security bookworm-security main\ndeb [arch=amd64 signed-by=/x.gpg] http://127.0.0.1:9/oneline bookworm main\n' \
+    >"$apt_etc/sources.list"
+run_make "$c" MOSSGATE_APT_ETC="$apt_etc"
+expect_match "one-line sources.list: mirror read" "$out" "sid from http://127\.0\.0\.1:9/oneline failed"
+
+# A runtime without its stamp is damaged: removed, then made again.
+c=$scratch/damaged
+fake_runtime "$c/wow64-sid" && rm "$c/wow64-sid/$WOW64_STAMP_NAME"
+run_make "$c" MOSSGATE_WOW64_MIRROR=http://127.0.0.1:9/debian
+expect_match "damaged runtime: said" "$out" "incomplete or damaged: making it again"
+check_unavailable "damaged runtime" "$c" "debootstrap of sid"
+
+# A ready runtime is reused and the old "unavailable" line goes.
+c=$scratch/ready
+fake_runtime "$c/wow64-sid"
+echo "bootstrap: WoW64 runtime unavailable: old" >"$c/wow64-unavailable"
+run_make "$c" MOSSGATE_WOW64_MIRROR=http://127.0.0.1:9/debian
+expect "ready runtime: exit status" "$make_status" 0
+expect_match "ready runtime: reused" "$out" "^bootstrap: WoW64 runtime ready in $c/wow64-sid \(wine-fake"
+[ -e "$c/wow64-unavailable" ] && bad "ready runtime: wow64-unavailable removed" || ok "ready runtime: wow64-unavailable removed"
+
+echo "== run-in-wow64-prefix.sh without the runtime"
+c=$scratch/unavailable
+mkdir -p "$c"
+echo "bootstrap: WoW64 runtime unavailable: a reason" >"$c/wow64-unavailable"
+out=$(MOSSGATE_CACHE=$c "$runner" cmd /c exit 0 2>&1)
+status=$?
+[ "$status" -ne 0 ] && ok "unavailable: fails ($status)" || bad "unavailable: fails"
+expect "unavailable: prints the bootstrap line" "$out" "bootstrap: WoW64 runtime unavailable: a reason"
+rm "$c/wow64-unavailable"
+out=$(MOSSGATE_CACHE=$c "$runner" cmd /c exit 0 2>&1)
+status=$?
+[ "$status" -ne 0 ] && ok "never made: fails ($status)" || bad "never made: fails"
+expect_match "never made: says so" "$out" "^bootstrap: WoW64 runtime unavailable: not made yet"
+
+echo "== run-in-wow64-prefix.sh"
+if ! wow64_runtime_ready; then
+    bad "the runtime is not ready in $WOW64_ROOT: $(cat "$WOW64_UNAVAILABLE" 2>/dev/null || echo 'run tools/bootstrap.sh')"
+    echo
+    echo "wow64: $passed passed, $failed failed"
+    exit 1
+fi
+# Runs the runner with TMPDIR in the scratch folder: its stdout without CRs,
+# its stderr in $scratch/stderr, its exit status.
+run() {
+    local out status
+    out=$(mktemp "$scratch/out.XXXXXX")
+    TMPDIR=$scratch "$runner" "$@" >"$out" 2>"$scratch/stderr"
+    status=$?
+    tr -d '\r' <"$out"
+    rm -f "$out"
+    return "$status"
+}
+
+run cmd /c exit 0 >/dev/null
+expect "exit 0" "$?" 0
+run cmd /c exit 7 >/dev/null
+expect "exit 7" "$?" 7
+run cmd /c exit 300 >/dev/null
+expect "exit 300: low 8 bits" "$?" 44
+expect "prefix removed afterwards" "$(find "$scratch" -maxdepth 1 -name 'mossgate-wow64.*' | wc -l)" 0
+
+MOSSGATE_KEEP_PREFIX=1 run cmd /c exit 0 >/dev/null
+kept=$(find "$scratch" -maxdepth 1 -name 'mossgate-wow64.*')
+[ -n "$kept" ] && [ -f "$kept/system.reg" ] && ok "MOSSGATE_KEEP_PREFIX keeps it" || bad "MOSSGATE_KEEP_PREFIX keeps it"
+expect_match "MOSSGATE_KEEP_PREFIX says where" "$(cat "$scratch/stderr")" "^prefix kept: $kept$"
+# Its own server folder, named in the prefix (not the template's).
+server=/tmp/$(cat "$kept/wineserver" 2>/dev/null)
+[ -d "$server" ] && [ "$server" != /tmp/ ] && ok "the prefix has a server folder of its own" ||
+    bad "the prefix has a server folder of its own ($server)"
+"$runner" --remove-prefix "$kept"
+expect "--remove-prefix: status" "$?" 0
+[ ! -e "$kept" ] && [ ! -e "$server" ] && ok "--remove-prefix removes the prefix and its server folder" ||
+    bad "--remove-prefix removes the prefix and its server folder"
+
+# 32-bit code runs: the i686 cmd.exe sees itself under WoW64.
+out=$(run 'C:\windows\syswow64\cmd.exe' /c 'echo %PROCESSOR_ARCHITECTURE% %PROCESSOR_ARCHITEW6432%')
+expect "i686 cmd.exe runs under WoW64" "$(echo $out)" "x86 AMD64"
+
+out=$(run cmd /c ver)
+expect_match "default version: Windows 10" "$out" "Microsoft Windows 10\.0\.19043"
+out=$(MOSSGATE_WINVER=win7 run 'C:\windows\syswow64\cmd.exe' /c ver)
+expect_match "MOSSGATE_WINVER=win7 (seen by 32-bit code)" "$out" "Microsoft Windows 6\.1\.7601"
+MOSSGATE_WINVER=no-such-version run cmd /c exit 0 >/dev/null
+status=$?
+[ "$status" -ne 0 ] && ok "unknown MOSSGATE_WINVER fails ($status)" || bad "unknown MOSSGATE_WINVER fails"
+
+# An argument with spaces reaches the program as one, quoted, argument.
+out=$(run cmd /c echo "a  b" c)
+expect "argument with spaces" "$out" '"a  b" c'
+
+# One prefix for several commands, here outside /tmp and the repository.
+p=$(mktemp -d "$MOSSGATE_CACHE/wow64-selftest-prefix.XXXXXX")/named
+MOSSGATE_WOW64_PREFIX=$p run reg add 'HKLM\Software\MossgateSelftest' /v Mark /d kept /f /reg:32 >/dev/null
+expect "named prefix: made, command ran" "$?" 0
+out=$(MOSSGATE_WOW64_PREFIX=$p run reg query 'HKLM\Software\MossgateSelftest' /v Mark /reg:32)
+expect_match "named prefix: a later command sees the registry" "$out" "Mark +REG_SZ +kept"
+out=$(MOSSGATE_WOW64_PREFIX=$p run reg query 'HKLM\Software\WOW6432Node\MossgateSelftest' /v Mark)
+expect_match "named prefix: 32-bit view is WOW6432Node" "$out" "Mark +REG_SZ +kept"
+[ -f "$p/system.reg" ] && ok "named prefix: kept" || bad "named prefix: kept"
+out=$(run reg query 'HKLM\Software\MossgateSelftest' /reg:32)
+expect "a fresh prefix does not see it" "$?" 1
+"$runner" --remove-prefix "$p"
+[ ! -e "$p" ] && ok "named prefix: removed by --remove-prefix" || bad "named prefix: removed by --remove-prefix"
+rmdir "${p%/named}"
+
+# A program outside the repository and /tmp: its folder is shown in the chroot,
+# by absolute path, and by relative path from its folder.
+d=$(mktemp -d "$MOSSGATE_CACHE/wow64-selftest.XXXXXX")
+cp "$WOW64_ROOT$WOW64_WINE_LIB/i386-windows/cmd.exe" "$d/my cmd.exe"
+run "$d/my cmd.exe" /c exit 9 >/dev/null
+expect "program in another folder, absolute path" "$?" 9
+out=$(cd "$d" && run "./my cmd.exe" /c cd)
+expect "program in another folder, relative path" "$out" "Z:${d//\//\\}"
+rm -rf "$d"
+
+# Two at once (as under ctest -j2): each its own prefix, server and status.
+run cmd /c 'ping -n 8 127.0.0.1 >nul & exit 3' >/dev/null &
+first=$!
+run cmd /c 'ping -n 8 127.0.0.1 >nul & exit 4' >/dev/null &
+second=$!
+# Servers of the chroot's Wine, seen from the host.
+chroot_servers() {
+    local p
+    for p in /proc/[0-9]*; do
+        [ "$(readlink "$p/root" 2>/dev/null)" = "$WOW64_ROOT" ] && tr '\0' ' ' <"$p/cmdline" 2>/dev/null && echo
+    done | grep -c "^$WOW64_WINESERVER -p"
+}
+for i in $(seq 50); do
+    servers=$(chroot_servers)
+    [ "$servers" -ge 2 ] && break
+    sleep 0.1
+done
+expect "two at once: two servers" "$servers" 2
+expect "two at once: no chroot mount seen by the host" "$(awk -v r="$WOW64_ROOT" 'index($2, r) == 1' /proc/mounts | wc -l)" 0
+wait "$first"
+expect "two at once: first status" "$?" 3
+wait "$second"
+expect "two at once: second status" "$?" 4
+
+echo "== nothing left behind"
+expect "no mount under the runtime" "$(awk -v r="$WOW64_ROOT" 'index($2, r) == 1' /proc/mounts | wc -l)" 0
+left=0
+for p in /proc/[0-9]*; do
+    case $(readlink "$p/root" 2>/dev/null) in "$WOW64_ROOT" | "$WOW64_ROOT"/*) left=$((left + 1)) ;; esac
+done
+expect "no process in the chroot" "$left" 0
+expect "no prefix left in TMPDIR" "$(find "$scratch" -maxdepth 1 -name 'mossgate-wow64.*' | wc -l)" 0
+
+echo
+echo "wow64: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
