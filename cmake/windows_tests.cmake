@@ -105,6 +105,7 @@ set_tests_properties(windows.dll_planting PROPERTIES LABELS ${MOSSGATE_WINE_RUNT
 # The window under Xvfb, driven with xdotool; screenshots go to build/<preset>/artifacts.
 add_executable(link_recorder WIN32 tests/gui/link_recorder.cpp)
 add_executable(window_info tests/gui/window_info.cpp)
+target_link_libraries(window_info PRIVATE oleacc ole32 oleaut32)
 if(MOSSGATE_WINE_RUNTIME STREQUAL wow64)
     # The runtime's own scripts: readiness by content, the one-line report when it
     # cannot be made, prefixes, two runs at once, nothing left mounted or running.
