@@ -234,6 +234,13 @@ TEST(AccessibleWindow, ReadyThenInstallingByTheDefaultActionThenItsEnd) {
     EXPECT_EQ(reader.Tree(), Expected(kInstall, STATE_SYSTEM_DEFAULT));
     reader.ExpectHitsAndNavigation(false);
     EXPECT_EQ(reader.Text(&IAccessible::get_accDefaultAction, kButton), L"Press");
+    EXPECT_EQ(reader.object->accDoDefaultAction(Child(1)), DISP_E_MEMBERNOTFOUND);
+    // The client area itself is the standard object's: the window's title, a parent.
+    EXPECT_EQ(reader.Text(&IAccessible::get_accName, CHILDID_SELF),
+              L"Kestrine MOSSGATE Package Installation (Version 2.1.5.2)");
+    EXPECT_EQ(reader.Number(&IAccessible::get_accRole, CHILDID_SELF), ROLE_SYSTEM_CLIENT);
+    ComPointer<IDispatch> parent;
+    EXPECT_EQ(reader.object->get_accParent(reinterpret_cast<IDispatch**>(parent.Receive())), S_OK);
 
     ASSERT_EQ(reader.object->accDoDefaultAction(Child(kButton)), S_OK);
     EXPECT_TRUE(PumpUntil([] { return Seen(EVENT_OBJECT_STATECHANGE, kButton) == 1; }, 10000))
