@@ -1,5 +1,6 @@
 #include "app/window_procedure.h"
 
+#include "app/accessibility.h"
 #include "app/messages.h"
 #include "app/portable/window_layout.h"
 #include "app/publisher_links.h"
@@ -118,6 +119,7 @@ void ButtonAction(HWND window) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, PRESS_DELAY_MS, 0);
     if (SetupContext.driverInstalled == 0) {
         if (StartWorker(SetupContext, WorkerWait::ReturnAtOnce) == 0) {
+            AnnounceChanges(window);
             return;
         }
         MessageBoxA(window, "Failed to launch Procedure...", "MOSSGATE Installation Error",
@@ -125,6 +127,7 @@ void ButtonAction(HWND window) {
         PostMessageA(SetupContext.mainWindow, WM_DESTROY, 0, 0);
         return;
     }
+    AnnounceRemoval(window);
     RunUninstall(SetupContext);
     ShowQueuedEndBoxes();
     PostMessageA(SetupContext.mainWindow, WM_DESTROY, 0, 0);
@@ -157,6 +160,7 @@ LRESULT OnDestroy(HWND window) {
         KillTimer(window, static_cast<UINT_PTR>(SetupContext.animationTimer));
     }
     SetupContext.animationTimer = 0;
+    ReleaseAccessibleObject();
     ReleaseDrawingObjects(SetupContext);
     PostQuitMessage(0);
     return 0;
@@ -192,11 +196,15 @@ LRESULT OnKeyDown(HWND window, WPARAM key) {
 }
 
 LRESULT OnTimer(HWND window, WPARAM timer) {
-    if (WorkerRunning() && timer == ANIMATION_TIMER_ID) {
+    if (timer != ANIMATION_TIMER_ID) {
+        return 0;
+    }
+    if (WorkerRunning()) {
         SetupContext.animationTicks += 1;
         WindowDC dc(window);
         DrawProgressBox(SetupContext, dc.Get(), SetupContext.animationTicks & 1);
     }
+    AnnounceChanges(window); // also the end of the install, which stops the drawing
     return 0;
 }
 
@@ -237,12 +245,15 @@ void OnCommandLineRun() {
     PostQuitMessage(result);
 }
 
-LRESULT OnCommand(WPARAM wParam, LPARAM lParam) {
+LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     const WORD command = LOWORD(wParam);
     if (silentMode == 0 && command == CMD_PROCEDURE_END) {
         ShowEndBox(lParam, true);
     } else if (command == CMD_COMMAND_LINE_RUN && lParam == COMMAND_LINE_RUN_PARAMETER) {
         OnCommandLineRun();
+    } else if (command == CMD_PRESS_BUTTON && ButtonAvailable(window)) {
+        // Checked again here: the state may have changed since the press was posted.
+        ButtonAction(window);
     }
     return 0;
 }
@@ -264,13 +275,15 @@ LRESULT CALLBACK MainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
     case WM_KEYDOWN:
         return OnKeyDown(window, wParam);
     case WM_COMMAND:
-        return OnCommand(wParam, lParam);
+        return OnCommand(window, wParam, lParam);
     case WM_TIMER:
         return OnTimer(window, wParam);
     case WM_MOUSEMOVE:
         return OnMouseMove(lParam);
     case WM_LBUTTONDOWN:
         return OnLeftButtonDown(window, lParam);
+    case WM_GETOBJECT:
+        return AnswerGetObject(window, wParam, lParam);
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }

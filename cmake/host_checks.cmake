@@ -1,26 +1,30 @@
 # Native checks beyond the unit tests: fuzz targets and benchmarks.
 
-# --- The package fuzz target (libFuzzer, ASan, UBSan) ---------------------------
-# libFuzzer comes with clang, while this build uses g++: the target is made by one
-# direct clang++ command over the harness and the core's sources.
+# --- Fuzz targets (libFuzzer, ASan, UBSan) ---------------------------------------
+# libFuzzer comes with clang, while this build uses g++: each target is made by one
+# direct clang++ command over its harness and the core's sources.
 find_program(MOSSGATE_CLANGXX NAMES clang++ clang++-14)
 if(MOSSGATE_CLANGXX)
     set(MOSSGATE_FUZZ_DIR ${CMAKE_BINARY_DIR}/fuzz)
-    set(MOSSGATE_FUZZ_PACKAGE ${CMAKE_BINARY_DIR}/fuzz_package)
-    set(MOSSGATE_FUZZ_SOURCES ${PROJECT_SOURCE_DIR}/tests/fuzz/package_fuzz.cpp ${MOSSGATE_CORE_SOURCES})
     file(GLOB MOSSGATE_CORE_HEADERS CONFIGURE_DEPENDS */portable/*.h)
-    add_custom_command(
-        OUTPUT ${MOSSGATE_FUZZ_PACKAGE}
-        COMMAND ${MOSSGATE_CLANGXX} -std=c++20 -O2 -g -Wall -Wextra
-                -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
-                -fno-omit-frame-pointer
-                -I${PROJECT_SOURCE_DIR} -I${OPENSSL_INCLUDE_DIR}
-                ${MOSSGATE_FUZZ_SOURCES} ${OPENSSL_CRYPTO_LIBRARY}
-                -o ${MOSSGATE_FUZZ_PACKAGE}
-        DEPENDS ${MOSSGATE_FUZZ_SOURCES} ${MOSSGATE_CORE_HEADERS}
-        COMMENT "Building the package fuzz target with clang++"
-        VERBATIM)
-    add_custom_target(package_fuzz_target ALL DEPENDS ${MOSSGATE_FUZZ_PACKAGE})
+    function(mossgate_add_fuzz_target target harness output)
+        set(sources ${PROJECT_SOURCE_DIR}/${harness} ${MOSSGATE_CORE_SOURCES})
+        add_custom_command(
+            OUTPUT ${output}
+            COMMAND ${MOSSGATE_CLANGXX} -std=c++20 -O2 -g -Wall -Wextra
+                    -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
+                    -fno-omit-frame-pointer
+                    -I${PROJECT_SOURCE_DIR} -I${OPENSSL_INCLUDE_DIR}
+                    ${sources} ${OPENSSL_CRYPTO_LIBRARY} -o ${output}
+            DEPENDS ${sources} ${MOSSGATE_CORE_HEADERS}
+            COMMENT "Building the fuzz target ${output} with clang++"
+            VERBATIM)
+        add_custom_target(${target} ALL DEPENDS ${output})
+    endfunction()
+    set(MOSSGATE_FUZZ_PACKAGE ${CMAKE_BINARY_DIR}/fuzz_package)
+    mossgate_add_fuzz_target(package_fuzz_target tests/fuzz/package_fuzz.cpp ${MOSSGATE_FUZZ_PACKAGE})
+    set(MOSSGATE_FUZZ_NAMES ${CMAKE_BINARY_DIR}/fuzz_names)
+    mossgate_add_fuzz_target(name_fuzz_target tests/fuzz/name_fuzz.cpp ${MOSSGATE_FUZZ_NAMES})
 
     add_executable(make_seed_corpus tests/fuzz/make_seed_corpus.cpp)
     target_compile_options(make_seed_corpus PRIVATE ${MOSSGATE_WARNINGS})
@@ -37,8 +41,18 @@ if(MOSSGATE_CLANGXX)
                      ${MOSSGATE_FUZZ_DIR}/corpus ${MOSSGATE_FUZZ_DIR}/seeds)
     set_tests_properties(fuzz_package_short PROPERTIES
         FIXTURES_REQUIRED fuzz_package_seeds TIMEOUT 120 LABELS fuzz)
+
+    # The name rule from an empty corpus, led by a dictionary of its tokens; inputs
+    # longer than the 128-byte field add nothing.
+    file(MAKE_DIRECTORY ${MOSSGATE_FUZZ_DIR}/names)
+    add_test(NAME fuzz_names_short
+             COMMAND ${MOSSGATE_FUZZ_NAMES} -max_total_time=10 -max_len=160 -rss_limit_mb=2048
+                     -timeout=10 -print_final_stats=1
+                     -dict=${PROJECT_SOURCE_DIR}/tests/fuzz/names.dict
+                     -artifact_prefix=${MOSSGATE_FUZZ_DIR}/names- ${MOSSGATE_FUZZ_DIR}/names)
+    set_tests_properties(fuzz_names_short PROPERTIES TIMEOUT 60 LABELS fuzz)
 else()
-    message(WARNING "clang++ not found: no package fuzz target (run tools/bootstrap.sh)")
+    message(WARNING "clang++ not found: no fuzz targets (run tools/bootstrap.sh)")
 endif()
 
 # --- The walk benchmark (Google Benchmark, no sanitizers, not a test) -----------

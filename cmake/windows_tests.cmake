@@ -71,7 +71,9 @@ set_tests_properties(windows.unit PROPERTIES LABELS ${MOSSGATE_WINE_RUNTIME})
 file(GLOB MOSSGATE_SCENARIO_TESTS CONFIGURE_DEPENDS tests/windows/scenario/*_test.cpp)
 add_executable(scenario_tests ${MOSSGATE_SCENARIO_TESTS})
 target_compile_options(scenario_tests PRIVATE ${MOSSGATE_WARNINGS})
-target_link_libraries(scenario_tests PRIVATE windows_test_support gtest_main)
+# OLEACC's IID_IAccessible is a code thunk in MinGW's x86_64 import library: the
+# tests take the identifier from __uuidof instead.
+target_link_libraries(scenario_tests PRIVATE windows_test_support gtest_main oleacc oleaut32)
 add_dependencies(scenario_tests MOSSGATE_CD_Pack_Setup)
 add_executable(trace_program WIN32 tests/windows/support/trace_program.cpp)
 target_include_directories(trace_program PRIVATE ${PROJECT_SOURCE_DIR})
@@ -103,6 +105,7 @@ set_tests_properties(windows.dll_planting PROPERTIES LABELS ${MOSSGATE_WINE_RUNT
 # The window under Xvfb, driven with xdotool; screenshots go to build/<preset>/artifacts.
 add_executable(link_recorder WIN32 tests/gui/link_recorder.cpp)
 add_executable(window_info tests/gui/window_info.cpp)
+target_link_libraries(window_info PRIVATE oleacc ole32 oleaut32)
 if(MOSSGATE_WINE_RUNTIME STREQUAL wow64)
     # The runtime's own scripts: readiness by content, the one-line report when it
     # cannot be made, prefixes, two runs at once, nothing left mounted or running.

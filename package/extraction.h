@@ -25,8 +25,9 @@ int ExtractPackageImage(SetupContextRecord& context, uint8_t* image, size_t imag
 int ExtractNamedEntries(SetupContextRecord& context, const char* folder, const char* const* names,
                         size_t count);
 
-// installFolder, separator, entry name; false when the name would leave the install
-// folder (absolute, drive, "..", unterminated) or the path does not fit the buffer.
+// installFolder, separator, entry name; false when the name fails
+// IsContainedRelativeName (it could leave the install folder or open a device) or
+// the path does not fit the buffer.
 bool BuildEntryTargetPath(char* target, size_t cbTarget, const char* installFolder,
                           const PackageEntry& entry);
 

@@ -3,8 +3,58 @@
 #include "common/portable/bounded_text.h"
 
 #include <cstring>
+#include <initializer_list>
 
 namespace mossgate {
+
+namespace {
+
+bool IsPathSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+char AsciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// text[0, cch) equals upper, ASCII letters in any case.
+bool SameAsciiName(const char* text, size_t cch, const char* upper) {
+    for (size_t i = 0; i < cch; ++i) {
+        if (upper[i] == '\0' || AsciiUpper(text[i]) != upper[i]) {
+            return false;
+        }
+    }
+    return upper[cch] == '\0';
+}
+
+// Windows looks only at the text before the first dot, less its trailing blanks,
+// to decide that a name means a device ("con .txt" is the console).
+bool IsDeviceName(const char* component, size_t cchComponent) {
+    size_t cch = 0;
+    while (cch < cchComponent && component[cch] != '.') {
+        ++cch;
+    }
+    while (cch > 0 && component[cch - 1] == ' ') {
+        --cch;
+    }
+    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+        if (SameAsciiName(component, cch, device)) {
+            return true;
+        }
+    }
+    if (cch != 4 || !(SameAsciiName(component, 3, "COM") || SameAsciiName(component, 3, "LPT"))) {
+        return false;
+    }
+    const unsigned char number = static_cast<unsigned char>(component[3]);
+    return (number >= '1' && number <= '9') || number == 0xB9 || number == 0xB2 || number == 0xB3;
+}
+
+bool IsForbiddenInNames(char c) {
+    static constexpr char FORBIDDEN[] = {'<', '>', '"', '|', '?', '*'};
+    return static_cast<unsigned char>(c) < 0x20 || std::memchr(FORBIDDEN, c, sizeof(FORBIDDEN));
+}
+
+} // namespace
 
 bool AppendSeparator(char* destination, size_t cbDestination) {
     if (destination == nullptr) {
@@ -100,6 +150,46 @@ size_t SkipRoot(const char* path) {
         }
     }
     return path[at] == '\0' ? at : at + 1;
+}
+
+const char* UnsafeRelativePathReason(const char* path, size_t cbField) {
+    const void* terminator = path == nullptr ? nullptr : std::memchr(path, '\0', cbField);
+    if (terminator == nullptr) {
+        return "not terminated within its field";
+    }
+    const size_t cch = static_cast<size_t>(static_cast<const char*>(terminator) - path);
+    if (cch == 0) {
+        return "empty";
+    }
+    if (IsPathSeparator(path[0])) {
+        return "rooted (starts with a separator)";
+    }
+    size_t componentStart = 0;
+    for (size_t at = 0; at <= cch; ++at) {
+        if (at < cch && !IsPathSeparator(path[at])) {
+            if (path[at] == ':') {
+                return "drive or stream colon";
+            }
+            if (IsForbiddenInNames(path[at])) {
+                return "character that Windows forbids in names";
+            }
+            continue;
+        }
+        const char* component = path + componentStart;
+        const size_t cchComponent = at - componentStart;
+        componentStart = at + 1;
+        if (cchComponent == 0) {
+            continue;
+        }
+        const char last = component[cchComponent - 1];
+        if (last == '.' || last == ' ') {
+            return "component ending in a dot or blank (also \".\" and \"..\")";
+        }
+        if (IsDeviceName(component, cchComponent)) {
+            return "device name";
+        }
+    }
+    return nullptr;
 }
 
 } // namespace mossgate

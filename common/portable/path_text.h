@@ -1,5 +1,6 @@
 // Path text in place or into bounded buffers: one backslash between a folder and
-// what follows it, the folder of a file, the file of a path, the root of a path.
+// what follows it, the folder of a file, the file of a path, the root of a path,
+// and the rule for a relative path that must name a file below its folder.
 #pragma once
 
 #include <cstddef>
@@ -28,5 +29,21 @@ int PathRoot(char* path);
 // Index just past the separator that ends a path's root ("C:\", "\\server\share\"),
 // or the end of the text when nothing follows the root.
 size_t SkipRoot(const char* path);
+
+// Why a relative path, read from a field of cbField bytes and never past it, might
+// not name a file below its folder on Windows; null when it is safe. Both '\' and
+// '/' separate components; an empty one (two separators in a row) names nothing new.
+// Refused: no terminator inside the field; empty; a leading separator (rooted,
+// UNC); ':' anywhere (drive, stream); < > " | ? * and bytes 0x01-0x1F; a component
+// ending in '.' or ' ' (so "." and ".."), since Windows trims those endings; a
+// component whose text before its first '.', trailing blanks dropped, is a device
+// in any case: CON PRN AUX NUL CONIN$ CONOUT$, COM or LPT with 1-9 or a superscript
+// 1, 2 or 3 (code page 1252: 0xB9 0xB2 0xB3). Windows opens the device for such a
+// name in any folder, whatever extension follows.
+const char* UnsafeRelativePathReason(const char* path, size_t cbField);
+
+inline bool IsSafeRelativePath(const char* path, size_t cbField) {
+    return UnsafeRelativePathReason(path, cbField) == nullptr;
+}
 
 } // namespace mossgate

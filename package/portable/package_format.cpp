@@ -1,5 +1,6 @@
 #include "package/portable/package_format.h"
 
+#include "common/portable/path_text.h"
 #include "package/portable/md5_digest.h"
 
 #include <cstring>
@@ -100,49 +101,8 @@ const char* TerminatedEntryName(const PackageEntry& entry) {
     return std::memchr(entry.name, 0, PACKAGE_NAME_BYTES) != nullptr ? entry.name : nullptr;
 }
 
-namespace {
-
-bool IsSeparator(char c) {
-    return c == '\\' || c == '/';
-}
-
-// Windows drops trailing dots and blanks from a path component, so ".. " and
-// "..." could turn into ".." or "."; a component ending in either is refused, and
-// so is "." and "..".
-bool IsUnsafeComponent(const char* begin, const char* end) {
-    if (begin == end) {
-        return false; // "a\\b": an empty component names nothing new
-    }
-    const char last = end[-1];
-    return last == '.' || last == ' ';
-}
-
-bool HasUnsafeComponent(const char* name) {
-    const char* component = name;
-    for (const char* at = name;; ++at) {
-        if (*at == '\0' || IsSeparator(*at)) {
-            if (IsUnsafeComponent(component, at)) {
-                return true;
-            }
-            if (*at == '\0') {
-                return false;
-            }
-            component = at + 1;
-        }
-    }
-}
-
-} // namespace
-
 bool IsContainedRelativeName(const PackageEntry& entry) {
-    const char* name = TerminatedEntryName(entry);
-    if (name == nullptr || name[0] == '\0' || IsSeparator(name[0])) {
-        return false;
-    }
-    if (std::strchr(name, ':') != nullptr) {
-        return false;
-    }
-    return !HasUnsafeComponent(name);
+    return IsSafeRelativePath(entry.name, PACKAGE_NAME_BYTES);
 }
 
 bool CopyPackageDirectory(const uint8_t* image, size_t imageSize,

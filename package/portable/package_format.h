@@ -80,9 +80,8 @@ EntryOutcome ReadPackageEntry(const PackageEntry& entry, uint8_t* image, size_t 
 // The entry's name when it is terminated within its field, else null.
 const char* TerminatedEntryName(const PackageEntry& entry);
 
-// A name that stays below the install folder: terminated, not empty, not absolute,
-// no drive or stream colon, and no component ending in a dot or blank (which
-// covers "." and ".."; Windows trims those endings). Either separator counts.
+// A name that names a file below the install folder: the path rule of
+// common/portable/path_text.h (IsSafeRelativePath) over the whole 128-byte field.
 bool IsContainedRelativeName(const PackageEntry& entry);
 
 // Reads the directory at the start of an image; false when the image is 9516 bytes

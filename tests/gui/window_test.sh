@@ -265,8 +265,11 @@ startup-error)
 personalities)
     # Under each Windows version a prefix can report: the unattended install and
     # removal, and the O/S label of the window, whose crops must differ exactly
-    # where the generations differ (win11 reports 10.0, so its label is WIN10's).
-    declare -A crop_of=()
+    # where the generations differ (win11 reports 10.0, so its label is WIN10's),
+    # and whose text a screen reader reads as the window's first accessible child.
+    declare -A crop_of=() label_of=([winxp]="O/S: WIN XP" [winxp64]="O/S: Server 2003"
+        [vista]="O/S: VISTA" [win7]="O/S: WIN7" [win8]="O/S: WIN8" [win81]="O/S: WIN8.1"
+        [win10]="O/S: WIN10" [win11]="O/S: WIN10")
     for version in winxp winxp64 vista win7 win8 win81 win10 win11; do
         wine_run winecfg /v "$version"
         reported=$(wine_run cmd /c ver | tr -d '\r' | grep -o '[0-9][0-9.]*' | head -n 1)
@@ -279,6 +282,8 @@ personalities)
         s=$(shot "$version")
         convert "$s" -crop 720x34+20+390 +repage "$artifacts/label-$version.png"
         crop_of[$version]=$artifacts/label-$version.png
+        label=$(wine_run "$bin/window_info.exe" tree "$CLASS" | tr -d '\r' | awk -F'\t' 'NR == 1 { print $2 }')
+        check "$version: the accessible O/S label reads \"$label\"" '[ "$label" = "${label_of[$version]}" ]'
         xdotool key Escape
         exit_code >/dev/null
     done

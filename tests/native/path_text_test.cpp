@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 namespace {
@@ -113,6 +114,90 @@ TEST(BoundedText, TruncatingCopyAlwaysTerminatesAndNeverReadsPastTheCapacity) {
     EXPECT_EQ(BoundedLength(unterminated, sizeof(unterminated)), 5u);
     EXPECT_TRUE(CopyTextTruncating(text, sizeof(text), nullptr));
     EXPECT_STREQ(text, "");
+}
+
+// The text in a heap block of exactly cbField bytes, the rest of the field filled
+// with `fill`: ASan stops a read past the field, and a fill that would refuse the
+// name (':', a separator, a dot that makes "..") shows a scan past the terminator.
+std::unique_ptr<char[]> Field(const std::string& text, size_t cbField, char fill) {
+    auto field = std::make_unique<char[]>(cbField);
+    for (size_t i = 0; i < cbField; ++i) {
+        field[i] = i < text.size() ? text[i] : i == text.size() ? '\0' : fill;
+    }
+    return field;
+}
+
+TEST(SafeRelativePath, WhatNamesAFileBelowItsFolder) {
+    const struct {
+        const char* path;
+        bool safe;
+    } cases[] = {
+        {"file.txt", true},
+        {"sub\\file.txt", true},
+        {"sub/file.txt", true},
+        {"a..b", true},
+        {".hidden", true},
+        {"a\\\\b", true},
+        {"\xE9t\xE9 \xB9.txt", true}, // code page bytes are names like any
+        {"COM10", true},
+        {"LPT0", true},
+        {"COM", true},
+        {"CONSOLE", true},
+        {"NULL.txt", true},
+        {"aux_", true},
+        {"xcon\\prn_.txt", true},
+        {"", false},
+        {"\\x", false},
+        {"/x", false},
+        {"\\\\server\\share\\x", false},
+        {"C:x", false},
+        {"dir\\file.txt:stream", false},
+        {"..", false},
+        {"..\\x", false},
+        {"a/../b", false},
+        {"a\\.", false},
+        {"sub\\.\\x", false},
+        {"a..", false}, // Windows trims trailing dots and blanks:
+        {".. ", false}, // this one is ".."
+        {"sub. \\x", false},
+        {"CON", false},
+        {"nul.txt", false},
+        {"Aux.tar.gz", false},
+        {"CON .txt", false},
+        {"prn  ", false},
+        {"NUL\\x.txt", false},
+        {"a\\com1\\b", false},
+        {"a/b/LpT9.log", false},
+        {"conin$", false},
+        {"CONOUT$.txt", false},
+        {"COM\xB9", false},
+        {"lpt\xB2.x", false},
+        {"a<b", false},
+        {"a>b", false},
+        {"a\"b", false},
+        {"a|b", false},
+        {"a?b", false},
+        {"*.txt", false},
+        {"a\x01", false},
+        {"sub\\a\x1F", false},
+    };
+    for (const auto& c : cases) {
+        for (char fill : {':', '.', '\\'}) {
+            EXPECT_EQ(IsSafeRelativePath(Field(c.path, 128, fill).get(), 128), c.safe)
+                << '"' << c.path << "\" fill " << fill;
+        }
+    }
+}
+
+TEST(SafeRelativePath, TheFieldEndsTheText) {
+    const std::string longest(127, 'n');
+    EXPECT_TRUE(IsSafeRelativePath(Field(longest, 128, 'x').get(), 128));
+    EXPECT_FALSE(IsSafeRelativePath(Field(longest.substr(4) + "\\..", 128, 'x').get(), 128));
+    EXPECT_FALSE(IsSafeRelativePath(Field(longest.substr(4) + "\\NUL", 128, 'x').get(), 128));
+    EXPECT_FALSE(IsSafeRelativePath(Field(longest + "n", 128, 'x').get(), 128));
+    EXPECT_FALSE(IsSafeRelativePath(Field("file", 4, 'x').get(), 4));
+    EXPECT_TRUE(IsSafeRelativePath(Field("file", 5, 'x').get(), 5));
+    EXPECT_FALSE(IsSafeRelativePath(nullptr, 128));
 }
 
 } // namespace

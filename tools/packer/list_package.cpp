@@ -1,5 +1,6 @@
 #include "tools/packer/list_package.h"
 
+#include "common/portable/path_text.h"
 #include "package/portable/package_format.h"
 #include "tools/packer/packer_error.h"
 
@@ -111,10 +112,10 @@ bool ListPackage(const std::filesystem::path& package) {
         const auto add = [&why](const char* reason) {
             why += why.empty() ? reason : std::string(", ") + reason;
         };
-        if (mossgate::TerminatedEntryName(entry) == nullptr) {
-            add("name not terminated");
-        } else if (entry.name[0] == '\0') {
-            add("empty name");
+        // The program's own rule: a name it would not write is no package entry.
+        if (const char* unsafe =
+                mossgate::UnsafeRelativePathReason(entry.name, PACKAGE_NAME_BYTES)) {
+            add(("unsafe name (" + std::string(unsafe) + ")").c_str());
         }
         // The payload is read even under a bad name, so that the chain goes on.
         switch (mossgate::ReadPackageEntry(entry, image.data(), image.size(), state)) {

@@ -6,8 +6,9 @@
 namespace packer {
 
 // Prints one row per entry (index, offset, size, reserved, plain MD5, result,
-// name), a line on stderr for each entry that fails (name not terminated, empty
-// name, out of bounds, digest mismatch) and "N of 61 entries verified" last.
+// name), a line on stderr for each entry that fails (a name the program refuses,
+// IsSafeRelativePath, as "unsafe name (why)"; out of bounds; digest mismatch) and
+// "N of 61 entries verified" last.
 // Returns true when every entry verified. Throws PackerError when the file cannot
 // be read or is too small to be a package (9516 bytes or less).
 bool ListPackage(const std::filesystem::path& package);

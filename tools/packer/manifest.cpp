@@ -1,5 +1,6 @@
 #include "tools/packer/manifest.h"
 
+#include "common/portable/path_text.h"
 #include "package/portable/package_format.h"
 #include "tools/packer/packer_error.h"
 
@@ -110,6 +111,10 @@ std::vector<ManifestEntry> ReadManifest(const std::filesystem::path& manifest) {
             if (static_cast<unsigned char>(c) < 0x20) {
                 fail("control character in entry name");
             }
+        }
+        if (const char* unsafe =
+                mossgate::UnsafeRelativePathReason(entry.name.c_str(), entry.name.size() + 1)) {
+            fail("unsafe entry name \"" + entry.name + "\": " + unsafe);
         }
         if (!ParseReserved(fields[1], entry.reserved)) {
             fail("reserved value \"" + std::string(fields[1]) +

@@ -2,6 +2,8 @@
 //
 //   NAME<TAB>RESERVED<TAB>SOURCE
 //
+// NAME is one the program would write (IsSafeRelativePath: below the install
+// folder, no device, no forbidden character), at most 127 characters.
 // RESERVED is 0x followed by 1 to 8 hex digits; SOURCE is absolute or relative to
 // the manifest's folder. Blank lines and lines starting with '#' are skipped; a
 // line may end in CR LF.
