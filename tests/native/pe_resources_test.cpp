@@ -1,0 +1,114 @@
+// The resource lookup over small program files built here, damaged one field at a
+// time, in PE32 and PE32+: each damage ends in its own status. Every image is read
+// from a heap block of exactly its size, so AddressSanitizer stops a read past it.
+#include "common/portable/pe_resources.h"
+#include "tests/native/support/pe_image.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+
+namespace {
+
+using namespace mossgate;
+using mossgate::testing::PeImage;
+using mossgate::testing::Put16;
+using mossgate::testing::Put32;
+
+PeResource Find(const std::vector<uint8_t>& bytes) {
+    std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size()]);
+    std::memcpy(exact.get(), bytes.data(), bytes.size());
+    PeResource found = FindPeResource(exact.get(), bytes.size(), 10, 100, 0x0409);
+    if (found.status == PeStatus::Found) {
+        EXPECT_EQ(found.offset, PeImage::DATA);
+        EXPECT_EQ(
+            std::vector<uint8_t>(bytes.begin() + static_cast<long>(found.offset),
+                                 bytes.begin() + static_cast<long>(found.offset + found.size)),
+            std::vector<uint8_t>(100, 0x5A));
+    }
+    return found;
+}
+
+TEST(PeResources, EachDamageEndsInItsOwnStatus) {
+    const auto cut = [](size_t size) { return [size](PeImage& i) { i.bytes.resize(size); }; };
+    const auto set32 = [](size_t at, uint32_t value) {
+        return [at, value](PeImage& i) { Put32(i.bytes, at, value); };
+    };
+    constexpr uint32_t SUB = 0x80000000u;
+    const size_t root = PeImage::RSRC, ids = PeImage::ID_DIRECTORY;
+    const size_t languages = PeImage::LANGUAGE_DIRECTORY, data = PeImage::DATA_ENTRY;
+    const struct {
+        const char* what;
+        std::function<void(PeImage&)> damage;
+        PeStatus status;
+    } cases[] = {
+        {"intact", [](PeImage&) {}, PeStatus::Found},
+        {"signed: a certificate table appended, named by the security directory",
+         [](PeImage& i) {
+             const size_t at = i.bytes.size();
+             i.bytes.resize(at + 0x408, 0xAB); // WIN_CERTIFICATE: length, revision, type
+             Put32(i.bytes, at, 0x408), Put16(i.bytes, at + 4, 0x200), Put16(i.bytes, at + 6, 2);
+             Put32(i.bytes, i.DataDirectory(4), static_cast<uint32_t>(at));
+             Put32(i.bytes, i.DataDirectory(4) + 4, 0x408);
+         },
+         PeStatus::Found},
+        {"shorter than a DOS header", cut(63), PeStatus::NotPe},
+        {"no MZ", [](PeImage& i) { i.bytes[0] = 'Z'; }, PeStatus::NotPe},
+        {"PE signature past the end", set32(0x3C, 0xFFFFFFFE), PeStatus::NoPeSignature},
+        {"cut in the PE signature", cut(0x42), PeStatus::NoPeSignature},
+        {"cut in the COFF header", cut(PeImage::OPTIONAL - 1), PeStatus::HeadersTruncated},
+        {"cut in the optional header", cut(0x100), PeStatus::HeadersTruncated},
+        {"optional header of another kind",
+         [](PeImage& i) { Put16(i.bytes, PeImage::OPTIONAL, 0x107); },
+         PeStatus::UnknownOptionalHeader},
+        {"65535 sections", [](PeImage& i) { Put16(i.bytes, PeImage::COFF + 2, 0xFFFF); },
+         PeStatus::SectionTableTruncated},
+        {"cut in the section table", [](PeImage& i) { i.bytes.resize(i.SectionTable() + 39); },
+         PeStatus::SectionTableTruncated},
+        {"two data directories only", [](PeImage& i) { Put32(i.bytes, i.DataDirectory(0) - 4, 2); },
+         PeStatus::NoResourceDirectory},
+        {"resource address in no section",
+         [](PeImage& i) { Put32(i.bytes, i.DataDirectory(2), 0x9000); },
+         PeStatus::ResourceDirectoryOutsideSections},
+        {"root claims 65535 ids", [=](PeImage& i) { Put16(i.bytes, root + 14, 0xFFFF); },
+         PeStatus::EntriesPastSection},
+        {"root claims 65535 names", [=](PeImage& i) { Put16(i.bytes, root + 12, 0xFFFF); },
+         PeStatus::EntriesPastSection},
+        {"subdirectory past the section", set32(root + 20, SUB | 0x7FFFFFF0),
+         PeStatus::DirectoryOutsideSection},
+        {"data entry past the section", set32(languages + 20, 0x7FFFFFF0),
+         PeStatus::DirectoryOutsideSection},
+        {"id level points back to the root", set32(ids + 20, SUB), PeStatus::DirectoryLoops},
+        {"id level points to itself", set32(ids + 20, SUB | 24), PeStatus::DirectoryLoops},
+        {"language level is a directory", set32(languages + 20, SUB | 48),
+         PeStatus::WrongEntryKind},
+        {"type level is data", set32(root + 20, 24), PeStatus::WrongEntryKind},
+        {"another type", set32(root + 16, 3), PeStatus::TypeMissing},
+        {"the type as a name", set32(root + 16, SUB | 10), PeStatus::TypeMissing},
+        {"another id", set32(ids + 16, 101), PeStatus::IdMissing},
+        {"another language", set32(languages + 16, 0x0407), PeStatus::LanguageMissing},
+        {"data address in no section", set32(data, 0x800), PeStatus::DataOutsideSections},
+        {"data size past the end of the file", set32(data + 4, 0xFFFFFFF0), PeStatus::DataPastFile},
+        {"cut in the data", cut(PeImage::DATA + 99), PeStatus::DataPastFile},
+        {"data past VirtualSize, inside the raw bytes", set32(data + 4, 101),
+         PeStatus::DataPastSection},
+    };
+    for (const bool pe32Plus : {false, true}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (pe32Plus ? " (PE32+)" : " (PE32)"));
+            PeImage image =
+                mossgate::testing::MakePeImage(std::vector<uint8_t>(100, 0x5A), pe32Plus);
+            c.damage(image);
+            const PeResource found = Find(image.bytes);
+            EXPECT_EQ(found.status, c.status) << PeStatusText(found.status);
+            if (c.status > PeStatus::UnknownOptionalHeader) {
+                EXPECT_EQ(found.pe32Plus, pe32Plus);
+                EXPECT_EQ(found.machine, pe32Plus ? 0x8664 : 0x014C);
+            }
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,85 @@
+// A small Windows program file for the tests and the fuzz seeds: DOS and PE
+// headers, one section ".rsrc" whose file bytes (at 0x200) differ from its address
+// (0x1000), and in it a resource tree with one leaf over the given bytes. The
+// positions of the fields that tests damage are kept beside the bytes.
+#pragma once
+
+#include <cstddef>
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace mossgate::testing {
+
+inline void Put16(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+    bytes.at(at) = static_cast<uint8_t>(value);
+    bytes.at(at + 1) = static_cast<uint8_t>(value >> 8);
+}
+
+inline void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+    Put16(bytes, at, value);
+    Put16(bytes, at + 2, value >> 16);
+}
+
+struct PeImage {
+    static constexpr size_t COFF = 0x44;
+    static constexpr size_t OPTIONAL = 0x58;
+    static constexpr size_t RSRC = 0x200;        // the section's file bytes
+    static constexpr uint32_t RSRC_RVA = 0x1000; // and its address
+    // In the section: root, type and id directories of one entry each, the data
+    // entry, then the data.
+    static constexpr size_t ID_DIRECTORY = RSRC + 24;
+    static constexpr size_t LANGUAGE_DIRECTORY = RSRC + 48;
+    static constexpr size_t DATA_ENTRY = RSRC + 72;
+    static constexpr size_t DATA = RSRC + 88;
+
+    std::vector<uint8_t> bytes;
+    bool pe32Plus = false;
+
+    size_t DataDirectory(int index) const { return OPTIONAL + (pe32Plus ? 112 : 96) + index * 8; }
+    size_t SectionTable() const { return OPTIONAL + (pe32Plus ? 240 : 224); }
+};
+
+inline PeImage MakePeImage(const std::vector<uint8_t>& resource, bool pe32Plus = false,
+                           uint16_t type = 10, uint16_t id = 100, uint16_t language = 0x0409) {
+    PeImage image;
+    image.pe32Plus = pe32Plus;
+    const size_t used = PeImage::DATA - PeImage::RSRC + resource.size();
+    const size_t rawSize = (used + 0x1FF) & ~size_t{0x1FF};
+    std::vector<uint8_t>& b = image.bytes;
+    b.assign(PeImage::RSRC + rawSize, 0);
+    b[0] = 'M';
+    b[1] = 'Z';
+    Put32(b, 0x3C, 0x40);
+    Put32(b, 0x40, 0x00004550); // "PE\0\0"
+    Put16(b, PeImage::COFF, pe32Plus ? 0x8664 : 0x014C);
+    Put16(b, PeImage::COFF + 2, 1);
+    Put16(b, PeImage::COFF + 16, pe32Plus ? 240 : 224);
+    Put16(b, PeImage::OPTIONAL, pe32Plus ? 0x20B : 0x10B);
+    Put32(b, image.DataDirectory(0) - 4, 16); // NumberOfRvaAndSizes
+    Put32(b, image.DataDirectory(2), PeImage::RSRC_RVA);
+    Put32(b, image.DataDirectory(2) + 4, static_cast<uint32_t>(used));
+    const size_t section = image.SectionTable();
+    std::memcpy(&b[section], ".rsrc", 5);
+    Put32(b, section + 8, static_cast<uint32_t>(used));
+    Put32(b, section + 12, PeImage::RSRC_RVA);
+    Put32(b, section + 16, static_cast<uint32_t>(rawSize));
+    Put32(b, section + 20, PeImage::RSRC);
+    // Three directories of one id entry each, every one pointing to the next.
+    const uint16_t keys[] = {type, id, language};
+    for (size_t level = 0; level < 3; ++level) {
+        const size_t table = PeImage::RSRC + level * 24;
+        Put16(b, table + 14, 1);
+        Put32(b, table + 16, keys[level]);
+        Put32(b, table + 20,
+              static_cast<uint32_t>(level < 2 ? 0x80000000u | (table + 24 - PeImage::RSRC)
+                                              : PeImage::DATA_ENTRY - PeImage::RSRC));
+    }
+    Put32(b, PeImage::DATA_ENTRY, PeImage::RSRC_RVA + (PeImage::DATA - PeImage::RSRC));
+    Put32(b, PeImage::DATA_ENTRY + 4, static_cast<uint32_t>(resource.size()));
+    std::copy(resource.begin(), resource.end(), b.begin() + PeImage::DATA);
+    return image;
+}
+
+} // namespace mossgate::testing
