@@ -51,7 +51,7 @@ target_compile_options(mossgate_win PRIVATE ${MOSSGATE_WARNINGS} ${MOSSGATE_PROD
 target_compile_definitions(mossgate_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
 target_link_libraries(mossgate_win PUBLIC mossgate_core ole32 user32 gdi32 advapi32 setupapi)
 
-# Host tools (artwork, packer) are built natively by a nested build.
+# Host tools (artwork, mossgate-package) are built natively by a nested build.
 set(MOSSGATE_HOST_TOOLS ${CMAKE_BINARY_DIR}/host-tools)
 ExternalProject_Add(host_tools
     SOURCE_DIR ${PROJECT_SOURCE_DIR}
@@ -61,7 +61,7 @@ ExternalProject_Add(host_tools
                -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
-    BUILD_BYPRODUCTS ${MOSSGATE_HOST_TOOLS}/make_artwork ${MOSSGATE_HOST_TOOLS}/packer
+    BUILD_BYPRODUCTS ${MOSSGATE_HOST_TOOLS}/make_artwork ${MOSSGATE_HOST_TOOLS}/mossgate-package
 )
 
 add_custom_command(

@@ -45,14 +45,7 @@ TEST(PeResources, EachDamageEndsInItsOwnStatus) {
         PeStatus status;
     } cases[] = {
         {"intact", [](PeImage&) {}, PeStatus::Found},
-        {"signed: a certificate table appended, named by the security directory",
-         [](PeImage& i) {
-             const size_t at = i.bytes.size();
-             i.bytes.resize(at + 0x408, 0xAB); // WIN_CERTIFICATE: length, revision, type
-             Put32(i.bytes, at, 0x408), Put16(i.bytes, at + 4, 0x200), Put16(i.bytes, at + 6, 2);
-             Put32(i.bytes, i.DataDirectory(4), static_cast<uint32_t>(at));
-             Put32(i.bytes, i.DataDirectory(4) + 4, 0x408);
-         },
+        {"signed: a certificate table appended", mossgate::testing::AppendCertificateTable,
          PeStatus::Found},
         {"shorter than a DOS header", cut(63), PeStatus::NotPe},
         {"no MZ", [](PeImage& i) { i.bytes[0] = 'Z'; }, PeStatus::NotPe},

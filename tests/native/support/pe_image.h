@@ -82,4 +82,17 @@ inline PeImage MakePeImage(const std::vector<uint8_t>& resource, bool pe32Plus =
     return image;
 }
 
+// Signs the image in appearance: a certificate table (WIN_CERTIFICATE: length,
+// revision, type, then bytes) appended after the sections and named by the
+// security directory, whose address is a file offset.
+inline void AppendCertificateTable(PeImage& image) {
+    const size_t at = image.bytes.size();
+    image.bytes.resize(at + 0x408, 0xAB);
+    Put32(image.bytes, at, 0x408);
+    Put16(image.bytes, at + 4, 0x200);
+    Put16(image.bytes, at + 6, 2);
+    Put32(image.bytes, image.DataDirectory(4), static_cast<uint32_t>(at));
+    Put32(image.bytes, image.DataDirectory(4) + 4, 0x408);
+}
+
 } // namespace mossgate::testing

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The package that a Windows build embeds, checked against the manifest it was
-# made from: `packer list` verifies all 61 entries; the directory holds the
+# made from: `mossgate-package list` verifies all 61 entries; the directory holds the
 # manifest's names and reserved values in order and the digests of its sources;
 # each program is a GUI program of the right machine that imports only system DLLs
 # (product: i386 under ".exe" and x86-64 under "_x64.exe"; twin: x86-64 under both).
-# usage: check_embedded_package.sh <packer> <package.bin> <package.manifest> <pointer bytes>
+# usage: check_embedded_package.sh <mossgate-package> <package.bin> <package.manifest> <pointer bytes>
 set -u
 packer=$1 package=$2 manifest=$3 pointer_bytes=$4
 fail=0
@@ -12,9 +12,9 @@ check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; fail=1; fi; }
 
 listing=$("$packer" list "$package" 2>&1)
 status=$?
-check "packer list: 61 of 61 entries verified" \
+check "mossgate-package list: 61 of 61 entries verified" \
       '[ $status -eq 0 ] && [ "$(tail -n 1 <<<"$listing")" = "61 of 61 entries verified" ]'
-[ $status -eq 0 ] || echo "$listing" | grep -E 'FAILED|packer:'
+[ $status -eq 0 ] || echo "$listing" | grep -E 'FAILED|mossgate-package:'
 
 # name, reserved, digest of every row (rows follow the two header lines).
 actual=$(sed -n '3,63p' <<<"$listing" | awk '{ print $7 "\t" $4 "\t" $5 }')
