@@ -190,13 +190,15 @@ add_custom_command(
     VERBATIM)
 add_custom_target(sample_package ALL DEPENDS ${MOSSGATE_PACKAGE_FILE})
 
-# The package the build embeds: every entry verifies, and it holds what the
-# manifest names (programs of the right machine in the right places).
+# The package the build embeds, read from the built program itself and from
+# package.bin: every entry verifies, it holds what the manifest names (programs of
+# the right machine in the right places), and it extracts to the manifest's files.
 enable_testing()
 add_test(NAME package.embedded
     COMMAND ${PROJECT_SOURCE_DIR}/tests/mossgate-package/check_embedded_package.sh
             ${MOSSGATE_HOST_TOOLS}/mossgate-package ${MOSSGATE_PACKAGE_FILE}
-            ${MOSSGATE_PACKAGE_MANIFEST} ${CMAKE_SIZEOF_VOID_P})
+            ${MOSSGATE_PACKAGE_MANIFEST} ${CMAKE_SIZEOF_VOID_P}
+            $<TARGET_FILE:MOSSGATE_CD_Pack_Setup>)
 set_tests_properties(package.embedded PROPERTIES LABELS package)
 
 unset(mossgate_names)

@@ -1,23 +1,39 @@
 #!/usr/bin/env bash
 # The package that a Windows build embeds, checked against the manifest it was
-# made from: `mossgate-package list` verifies all 61 entries; the directory holds the
+# made from, through the built setup program itself and through package.bin:
+# `mossgate-package list` verifies all 61 entries of both, finds the program's
+# package in its resource and the same directory in both; the directory holds the
 # manifest's names and reserved values in order and the digests of its sources;
-# each program is a GUI program of the right machine that imports only system DLLs
-# (product: i386 under ".exe" and x86-64 under "_x64.exe"; twin: x86-64 under both).
-# usage: check_embedded_package.sh <mossgate-package> <package.bin> <package.manifest> <pointer bytes>
+# `verify --json` is JSON; `extract` from the program writes the manifest's files
+# byte for byte; each program is a GUI program of the right machine that imports
+# only system DLLs (product: i386 under ".exe" and x86-64 under "_x64.exe"; twin:
+# x86-64 under both).
+# usage: check_embedded_package.sh <mossgate-package> <package.bin> <package.manifest>
+#                                  <pointer bytes> <setup program>
 set -u
-packer=$1 package=$2 manifest=$3 pointer_bytes=$4
+tool=$1 package=$2 manifest=$3 pointer_bytes=$4 program=$5
 fail=0
 check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; fail=1; fi; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 
-listing=$("$packer" list "$package" 2>&1)
-status=$?
-check "mossgate-package list: 61 of 61 entries verified" \
-      '[ $status -eq 0 ] && [ "$(tail -n 1 <<<"$listing")" = "61 of 61 entries verified" ]'
-[ $status -eq 0 ] || echo "$listing" | grep -E 'FAILED|mossgate-package:'
+declare -A listing=() status=()
+for file in "$package" "$program"; do
+    listing[$file]=$("$tool" list "$file" 2>&1)
+    status[$file]=$?
+    check "list $(basename "$file"): 61 of 61 entries verified" \
+          '[ ${status[$file]} -eq 0 ] && [ "$(tail -n 1 <<<"${listing[$file]}")" = "61 of 61 entries verified" ]'
+    [ "${status[$file]}" -eq 0 ] || echo "${listing[$file]}" | grep -E 'FAILED|mossgate-package:'
+done
+machine='PE32 (machine 0x014C)'
+[ "$pointer_bytes" = 8 ] && machine='PE32+ (machine 0x8664)'
+check "the program is read as a $machine setup program holding the $(stat -c %s "$package")-byte package" \
+      'head -n 1 <<<"${listing[$program]}" | grep -q "setup program, $(stat -c %s "$program") bytes, $machine; package in resource RCDATA 100 language 0x0409 at offset [0-9]*, $(stat -c %s "$package") bytes$"'
+check "the program's directory is package.bin's" \
+      '[ "$(sed 1d <<<"${listing[$program]}")" = "$(sed 1d <<<"${listing[$package]}")" ]'
 
 # name, reserved, digest of every row (rows follow the two header lines).
-actual=$(sed -n '3,63p' <<<"$listing" | awk '{ print $7 "\t" $4 "\t" $5 }')
+actual=$(sed -n '3,63p' <<<"${listing[$program]}" | awk '{ print $7 "\t" $4 "\t" $5 }')
 expected=""
 declare -A source_of=()
 while IFS=$'\t' read -r name reserved source; do
@@ -29,6 +45,21 @@ done <"$manifest"
 check "names, reserved values and digests are the manifest's, in order" \
       '[ "$actual" = "${expected%$'"'"'\n'"'"'}" ]'
 [ "$actual" = "${expected%$'\n'}" ] || diff <(echo "$expected") <(echo "$actual") | head -20
+
+verified=$("$tool" verify --json "$program" | python3 -c \
+    'import json, sys; d = json.load(sys.stdin); print(d["ok"], d["verified"], d["total"], d["failures"])')
+check "verify --json on the program: JSON saying 61 of 61" '[ "$verified" = "True 61 61 []" ]'
+
+"$tool" extract "$program" "$work/out" >"$work/extract.log" 2>&1
+extracted=$?
+check "extract from the program: 61 of 61 written" \
+      '[ $extracted -eq 0 ] && [ "$(tail -n 1 "$work/extract.log")" = "61 of 61 entries written to $work/out" ]'
+differ=""
+for name in "${!source_of[@]}"; do
+    cmp -s "${source_of[$name]}" "$work/out/$name" || differ+="$name "
+done
+check "the extracted files are the manifest's sources ${differ:+(not $differ)}" \
+      '[ -z "$differ" ] && [ "$(find "$work/out" -type f | wc -l)" = 61 ]'
 
 system_dlls='^(kernel32|user32|gdi32|advapi32|setupapi|msvcrt|ntdll)\.dll$'
 for name in "${!source_of[@]}"; do
