@@ -182,7 +182,7 @@ class Tool : public ::testing::Test {
         WriteText(dir_ / "read_json.py",
                   "import json, sys\nd = json.load(open(sys.argv[1]))\nprint(" + expression +
                       ")\n");
-        const std::string command = std::string(MOSSGATE_PYTHON) + " " +
+        const std::string command = "PYTHONIOENCODING=utf-8 " + std::string(MOSSGATE_PYTHON) + " " +
                                     (dir_ / "read_json.py").string() + " " +
                                     (dir_ / "json.txt").string() + " 2>&1";
         std::string printed;
@@ -474,7 +474,7 @@ TEST_F(Tool, RefusesWhatIsNeitherAPackageNorASetupProgram) {
         Bytes bytes;
         std::string message; // after "mossgate-package: FILE"
     } files[] = {
-        {"empty", {}, ": is 0 bytes: not a package"},
+        {"empty \xFF caf\xC3\xA9", {}, ": is 0 bytes: not a package"}, // JSON: U+FFFD, U+00E9
         {"directory only", small, ": is 9516 bytes: not a package"},
         {"small resource", smallProgram, ": its package resource is 9516 bytes: not a package"},
         {"another id", MakePeImage(image, false, 10, 101).bytes,
@@ -489,8 +489,11 @@ TEST_F(Tool, RefusesWhatIsNeitherAPackageNorASetupProgram) {
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(Lines(run.err).size(), 1u) << run.err;
         EXPECT_EQ(run.err.find("mossgate-package: " + file + f.message), 0u) << run.err;
-        EXPECT_EQ(Json(run, "d['ok'], d['error']"),
-                  "False " + run.err.substr(18, run.err.size() - 19));
+        std::string error = run.err.substr(18, run.err.size() - 19);
+        for (size_t at; (at = error.find('\xFF')) != std::string::npos;) {
+            error.replace(at, 1, "\xEF\xBF\xBD");
+        }
+        EXPECT_EQ(Json(run, "d['ok'], d['error']"), "False " + error);
         EXPECT_EQ(Run({"list", file}).err, run.err);
         EXPECT_EQ(Run({"extract", file, (dir_ / "files").string()}).status, 1);
     }
