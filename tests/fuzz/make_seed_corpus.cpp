@@ -1,7 +1,7 @@
 // Writes the seed corpora of the fuzz targets: a few small packages made with the
 // real chain, so that the package fuzzer starts from images whose entries verify,
-// and small programs for the PE fuzzer: one carrying a package, one signed-looking
-// PE32+ carrying it, one with a 16-byte resource.
+// and small programs carrying a package for the PE fuzzer, a PE32 and a
+// signed-looking PE32+.
 //   make_seed_corpus <package seeds> <program seeds> [<folder to create>...]
 #include "tests/native/support/package_files.h"
 #include "tests/native/support/pe_image.h"
@@ -55,7 +55,6 @@ int main(int argc, char** argv) {
     AppendCertificateTable(signed64);
     const bool ok = Write(seeds / "edges", edges) && Write(seeds / "tricky_names", tricky) &&
                     Write(programs / "pe32", MakePeImage(edges).bytes) &&
-                    Write(programs / "signed_pe32_plus", signed64.bytes) &&
-                    Write(programs / "small_resource", MakePeImage(PatternBytes(16, 1)).bytes);
+                    Write(programs / "signed_pe32_plus", signed64.bytes);
     return ok ? 0 : 1;
 }

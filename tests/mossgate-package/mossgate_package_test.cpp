@@ -4,7 +4,6 @@
 // hostile names and planted links that `extract` must not be led by; --json read
 // back by Python's json module. The written bytes are read back with the
 // program's own reader.
-#include "package/portable/md5_digest.h"
 #include "package/portable/package_format.h"
 #include "tests/native/support/package_files.h"
 #include "tests/native/support/pe_image.h"
@@ -92,16 +91,6 @@ std::vector<std::string> Failures(const Outcome& run) {
     return failures;
 }
 
-std::string Hex(const uint8_t* bytes, size_t size) {
-    std::string hex;
-    for (size_t i = 0; i < size; ++i) {
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
-        hex += pair;
-    }
-    return hex;
-}
-
 // 61 payloads whose sizes sit on the edges of the 16 KiB and 64 KiB blocks of the
 // reader and the writer; entries 3 and 4 carry the same bytes.
 std::vector<PlainFile> SampleFiles() {
@@ -176,15 +165,16 @@ class Tool : public ::testing::Test {
     }
 
     // Parses a run's standard output with Python's json module and prints the
-    // value of `expression` over it (`d`), or Python's complaint.
+    // value of `expression` over it (`d`; the test's folder is sys.argv[2]), or
+    // Python's complaint.
     std::string Json(const Outcome& run, const std::string& expression) {
         WriteText(dir_ / "json.txt", run.out);
         WriteText(dir_ / "read_json.py",
-                  "import json, sys\nd = json.load(open(sys.argv[1]))\nprint(" + expression +
-                      ")\n");
+                  "import hashlib, json, sys\nd = json.load(open(sys.argv[1]))\nprint(" +
+                      expression + ")\n");
         const std::string command = "PYTHONIOENCODING=utf-8 " + std::string(MOSSGATE_PYTHON) + " " +
                                     (dir_ / "read_json.py").string() + " " +
-                                    (dir_ / "json.txt").string() + " 2>&1";
+                                    (dir_ / "json.txt").string() + " " + dir_.string() + " 2>&1";
         std::string printed;
         FILE* python = ::popen(command.c_str(), "r");
         for (int c; python != nullptr && (c = std::fgetc(python)) != EOF;) {
@@ -224,37 +214,30 @@ class Tool : public ::testing::Test {
     fs::path dir_;
 };
 
-TEST_F(Tool, ListsVerifiesAndExtractsAPackageAndTheProgramsThatCarryIt) {
+TEST_F(Tool, WritesAPackageThenListsVerifiesAndExtractsItAndTheProgramsThatCarryIt) {
     const std::vector<PlainFile> files = SampleFiles();
+    WriteText(dir_ / "out" / "package.bin", "an older package");
     const Bytes package = ReadBytes(Write(files));
     ASSERT_EQ(package, WritePackage(files));
+    EXPECT_EQ(FilesBelow(dir_ / "out"), std::set<std::string>{"package.bin"});
+
     const std::string size = std::to_string(package.size());
     mossgate::testing::PeImage signed64 = MakePeImage(package, true);
     mossgate::testing::AppendCertificateTable(signed64);
     const Bytes pe32 = MakePeImage(package).bytes;
+    const auto program = [&size](const Bytes& bytes, const char* format) {
+        return "setup program, " + std::to_string(bytes.size()) + " bytes, " + format +
+               "; package in resource RCDATA 100 language 0x0409 at offset 600, " + size + " bytes";
+    };
     const struct {
         const char* name;
         Bytes bytes;
         std::string header; // after "FILE: "
-        std::string json;   // kind and program, when checked
     } sources[] = {
-        {"package.bin", package, "package, " + size + " bytes", "package None"},
-        {"pe32.exe", pe32,
-         "setup program, " + std::to_string(pe32.size()) +
-             " bytes, PE32 (machine 0x014C); package in resource RCDATA 100 language 0x0409 at "
-             "offset 600, " +
-             size + " bytes",
-         "setup program {'pe': 'PE32', 'machine': 332, 'file_bytes': " +
-             std::to_string(pe32.size()) + ", 'package_offset': 600}"},
-        {"signed64.exe", signed64.bytes,
-         "setup program, " + std::to_string(signed64.bytes.size()) +
-             " bytes, PE32+ (machine "
-             "0x8664); package in resource RCDATA 100 language 0x0409 at offset 600, " +
-             size + " bytes",
-         ""},
+        {"package.bin", package, "package, " + size + " bytes"},
+        {"pe32.exe", pe32, program(pe32, "PE32 (machine 0x014C)")},
+        {"signed64.exe", signed64.bytes, program(signed64.bytes, "PE32+ (machine 0x8664)")},
     };
-    uint8_t digest[MD5_DIGEST_BYTES];
-    MD5(files[12].bytes.data(), files[12].bytes.size(), digest);
     for (const auto& source : sources) {
         SCOPED_TRACE(source.name);
         const std::string file = Put(source.name, source.bytes).string();
@@ -265,28 +248,14 @@ TEST_F(Tool, ListsVerifiesAndExtractsAPackageAndTheProgramsThatCarryIt) {
         ASSERT_EQ(lines.size(), 2 + PACKAGE_ENTRY_COUNT + 1) << list.out;
         EXPECT_EQ(lines[0], file + ": " + source.header);
         EXPECT_EQ(lines.back(), "61 of 61 entries verified");
-        EXPECT_NE(lines[2 + 12].find(" " + Hex(digest, sizeof digest) + "  ok "),
-                  std::string::npos);
         EXPECT_NE(lines[2 + 1].find(" 0x0047284C "), std::string::npos);
         EXPECT_NE(lines[2 + 9].find(" 0xFFFFFFFF "), std::string::npos);
         EXPECT_NE(lines[2 + 7].find(std::string(127, 'n')), std::string::npos);
         EXPECT_NE(lines[2 + 8].find("sub\\\\dir\\\\name with spaces.txt"), std::string::npos)
             << "backslashes shown escaped";
-
         const Outcome verify = Run({"verify", file});
         EXPECT_EQ(verify.status, 0);
         EXPECT_EQ(verify.out + verify.err, "61 of 61 entries verified\n");
-        if (!source.json.empty()) {
-            EXPECT_EQ(Json(Run({"list", "--json", file}),
-                           "d['kind'], d['program'], d['package_bytes'], len(d['entries']), "
-                           "d['entries'][9]['reserved'], d['entries'][8]['name'], d['ok']"),
-                      source.json + " " + size +
-                          " 61 4294967295 sub\\dir\\name with spaces.txt True");
-            const Outcome json = Run({"verify", file, "--json"});
-            EXPECT_EQ(Json(json, "d['verified'], d['total'], d['failures'], d['ok']"),
-                      "61 61 [] True");
-            EXPECT_EQ(json.status, 0);
-        }
 
         const fs::path folder = dir_ / (std::string(source.name) + ".files");
         const Outcome extract = Run({"extract", file, folder.string()});
@@ -299,14 +268,14 @@ TEST_F(Tool, ListsVerifiesAndExtractsAPackageAndTheProgramsThatCarryIt) {
             EXPECT_EQ(ReadBytes(folder / path), plain.bytes) << path;
         }
     }
-}
-
-TEST_F(Tool, WriteReplacesItsOutputAndReadsAnyManifestSpelling) {
-    const std::vector<PlainFile> files = SampleFiles();
-    WriteText(dir_ / "out" / "package.bin", "an older package");
-    const fs::path package = Write(files);
-    EXPECT_EQ(ReadBytes(package), WritePackage(files));
-    EXPECT_EQ(FilesBelow(dir_ / "out"), std::set<std::string>{"package.bin"});
+    EXPECT_EQ(Json(Run({"list", "--json", (dir_ / "pe32.exe").string()}),
+                   "d['kind'], d['program'], d['package_bytes'], len(d['entries']), "
+                   "d['entries'][9]['reserved'], d['entries'][8]['name'], d['ok'], "
+                   "d['entries'][12]['plain_md5'] == hashlib.md5(open(sys.argv[2] + "
+                   "'/src/12.bin', 'rb').read()).hexdigest()"),
+              "setup program {'pe': 'PE32', 'machine': 332, 'file_bytes': " +
+                  std::to_string(pe32.size()) + ", 'package_offset': 600} " + size +
+                  " 61 4294967295 sub\\dir\\name with spaces.txt True True");
 
     // Comments, blank lines, CR LF, and sources absolute or relative to the
     // manifest's own folder give the same bytes.
@@ -322,8 +291,9 @@ TEST_F(Tool, WriteReplacesItsOutputAndReadsAnyManifestSpelling) {
     WriteText(dir_ / "lists" / "manifest.txt", text);
     const fs::path again = dir_ / "out" / "again.bin";
     ASSERT_EQ(Run({"write", (dir_ / "lists" / "manifest.txt").string(), again.string()}).status, 0);
-    EXPECT_EQ(ReadBytes(again), ReadBytes(package));
+    EXPECT_EQ(ReadBytes(again), package);
 }
+
 TEST_F(Tool, WriteRefusesWritesNothingAndKeepsWhatWasThere) {
     WriteText(dir_ / "src" / "empty.bin", "");
     WriteText(dir_ / "src" / "huge.bin", "h");
@@ -341,10 +311,7 @@ TEST_F(Tool, WriteRefusesWritesNothingAndKeepsWhatWasThere) {
         {3, "\t0x1\tsrc/3.bin", "manifest.txt:4: empty entry name"},
         {3, std::string("a\x01") + "b\t0x1\tsrc/3.bin", "control character"},
         {3, "sub\\CON .txt\t0x1\tsrc/3.bin", ":4: unsafe entry name \"sub\\CON .txt\": device"},
-        {3, "sub/../../up.txt\t0x1\tsrc/3.bin", "unsafe entry name"},
-        {3, "a|b\t0x1\tsrc/3.bin", "unsafe entry name"},
         {7, "a.bin\t0x1", "manifest.txt:8: expected NAME<TAB>RESERVED<TAB>SOURCE, found 2 fields"},
-        {7, "a.bin\t0x1\tsrc/1.bin\t", "found 4 fields"},
         {7, "a.bin\t0x1\t", "empty source path"},
         {7, "a.bin\t47282C\tsrc/1.bin", "reserved value \"47282C\""},
         {7, "a.bin\t0x123456789\tsrc/1.bin", "reserved value"},
@@ -394,19 +361,11 @@ TEST_F(Tool, WriteRefusesWritesNothingAndKeepsWhatWasThere) {
 }
 
 TEST_F(Tool, UsageErrors) {
-    for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{},
-                                               {"write", "m"},
-                                               {"write", "m", "o", "x"},
-                                               {"list"},
-                                               {"pack", "a"},
-                                               {"verify", "--json"},
-                                               {"list", "--force", "f"},
-                                               {"list", "--jsn", "f"},
-                                               {"extract", "f"},
-                                               {"extract", "--json", "f", "d"},
-                                               {"write", "--force", "m", "o"}}) {
-        const Outcome run = Run(args);
+    for (const char* line :
+         {"", "write m", "write m o x", "list", "pack a", "verify --json", "list --force f",
+          "list --jsn f", "extract f", "extract --json f d", "write --force m o"}) {
+        std::istringstream words(line);
+        const Outcome run = Run({std::istream_iterator<std::string>(words), {}});
         EXPECT_EQ(run.status, 2);
         EXPECT_NE(run.err.find("usage: mossgate-package list [--json] FILE"), std::string::npos);
     }
@@ -427,10 +386,6 @@ TEST_F(Tool, ReportsEachDamagedEntryAndTheOnesItMisleads) {
          "digest mismatch", true},
         {60, [](Bytes&, PackageEntry& e) { std::memset(e.name, 'A', PACKAGE_NAME_BYTES); },
          "unsafe name (not terminated within its field)", false},
-        {30, [](Bytes&, PackageEntry& e) { std::strcpy(e.name, "sub\\nul.TXT"); },
-         "unsafe name (device name)", false},
-        {30, [](Bytes&, PackageEntry& e) { std::strcpy(e.name, "sub\\"); },
-         "names a folder (ends in a separator)", false},
         {30, [](Bytes&, PackageEntry& e) { e.dataOffset = e.dataSize = 0xFFFFFFFF; },
          "out of bounds", true},
         {0, [](Bytes&, PackageEntry& e) { e.dataSize = 0; }, "out of bounds (empty payload)", true},
@@ -475,7 +430,6 @@ TEST_F(Tool, RefusesWhatIsNeitherAPackageNorASetupProgram) {
         std::string message; // after "mossgate-package: FILE"
     } files[] = {
         {"empty \xFF caf\xC3\xA9", {}, ": is 0 bytes: not a package"}, // JSON: U+FFFD, U+00E9
-        {"directory only", small, ": is 9516 bytes: not a package"},
         {"small resource", smallProgram, ": its package resource is 9516 bytes: not a package"},
         {"another id", MakePeImage(image, false, 10, 101).bytes,
          ": " + looking + "no resource of that type and id"},

@@ -49,8 +49,7 @@ inline PeImage MakePeImage(const std::vector<uint8_t>& resource, bool pe32Plus =
     const size_t rawSize = (used + 0x1FF) & ~size_t{0x1FF};
     std::vector<uint8_t>& b = image.bytes;
     b.assign(PeImage::RSRC + rawSize, 0);
-    b[0] = 'M';
-    b[1] = 'Z';
+    Put16(b, 0, 0x5A4D); // "MZ"
     Put32(b, 0x3C, 0x40);
     Put32(b, 0x40, 0x00004550); // "PE\0\0"
     Put16(b, PeImage::COFF, pe32Plus ? 0x8664 : 0x014C);
