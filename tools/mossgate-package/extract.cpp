@@ -1,6 +1,7 @@
 #include "tools/mossgate-package/extract.h"
 
 #include "tools/mossgate-package/file_io.h"
+#include "tools/mossgate-package/inspect.h"
 #include "tools/mossgate-package/tool_error.h"
 
 #include <fcntl.h>
@@ -89,31 +90,33 @@ std::string WriteEntry(int root, const PackageEntry& entry, const uint8_t* bytes
 
 } // namespace
 
-bool ExtractPackage(const Inspection& inspection, const std::filesystem::path& folder, bool force) {
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    const FileDescriptor root(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (root.get() < 0) {
-        throw ToolError(SystemMessage("cannot open folder " + folder.string(), errno));
-    }
+bool ExtractPackage(const std::filesystem::path& file, const std::filesystem::path& folder,
+                    bool force) {
+    FileDescriptor root;
     size_t count = 0;
-    for (size_t i = 0; i < inspection.entries.size(); ++i) {
-        const EntryReport& report = inspection.entries[i];
+    const auto write = [&](size_t index, const EntryReport& report, const uint8_t* payload) {
+        if (root.get() < 0) {
+            std::error_code ignored; // an open that fails says why
+            std::filesystem::create_directories(folder, ignored);
+            root = FileDescriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (root.get() < 0) {
+                throw ToolError(SystemMessage("cannot open folder " + folder.string(), errno));
+            }
+        }
         std::string written;
-        const std::string why =
-            !report.reason.empty()
-                ? report.reason
-                : WriteEntry(root.get(), report.entry,
-                             inspection.package.data() + report.entry.dataOffset, force, written);
+        const std::string why = !report.reason.empty()
+                                    ? report.reason
+                                    : WriteEntry(root.get(), report.entry, payload, force, written);
         if (why.empty()) {
             ++count;
             std::printf("%s (%" PRIu32 " bytes)\n", written.c_str(), report.entry.dataSize);
         } else {
             std::fflush(stdout);
-            std::fprintf(stderr, "mossgate-package: entry %zu \"%s\": not written: %s\n", i,
+            std::fprintf(stderr, "mossgate-package: entry %zu \"%s\": not written: %s\n", index,
                          ShownName(report.entry).c_str(), why.c_str());
         }
-    }
+    };
+    const Inspection inspection = Inspect(file, write);
     std::printf("%zu of %zu entries written to %s\n", count, inspection.entries.size(),
                 folder.c_str());
     return count == inspection.entries.size();

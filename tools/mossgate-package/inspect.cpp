@@ -183,14 +183,14 @@ void PrintJson(const Inspection& inspection, bool failuresOnly) {
 
 } // namespace
 
-Inspection Inspect(const std::filesystem::path& file) {
+Inspection Inspect(const std::filesystem::path& file, const EntryVisitor& visit) {
     Inspection result;
     result.file = file;
     std::vector<uint8_t> bytes = ReadWholeFile(file);
     result.fileBytes = bytes.size();
     const PeResource resource = FindPeResource(bytes.data(), bytes.size(), PE_RESOURCE_TYPE_RCDATA,
                                                PACKAGE_RESOURCE_ID, PACKAGE_LANGUAGE);
-    std::string what = "";
+    std::string what;
     if (resource.status == PeStatus::NotPe) {
         result.package = std::move(bytes);
     } else if (resource.status == PeStatus::Found) {
@@ -236,6 +236,10 @@ Inspection Inspect(const std::filesystem::path& file) {
         }
         result.verified += why.empty() ? 1 : 0;
         result.entries.push_back({entry, why});
+        if (visit) {
+            visit(result.entries.size() - 1, result.entries.back(),
+                  result.package.data() + (why.empty() ? entry.dataOffset : 0));
+        }
     }
     return result;
 }

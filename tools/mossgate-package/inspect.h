@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,15 +31,22 @@ struct Inspection {
     uint16_t machine = 0;
     size_t fileBytes = 0;
     size_t packageOffset = 0; // in the file: 0 for a bare package
-    // The package after the walk: the payloads of verified entries are plain.
+    // The package after the walk: descrambled in place, entry by entry.
     std::vector<uint8_t> package;
     std::vector<EntryReport> entries; // all 61, in directory order
     size_t verified = 0;
 };
 
+// Called for each entry right after it is read, while its payload (at `payload`,
+// entry.dataSize bytes) is plain: an entry read later whose payload overlaps it
+// may change those bytes again, as it would in the program.
+using EntryVisitor =
+    std::function<void(size_t index, const EntryReport& report, const uint8_t* payload)>;
+
 // Throws ToolError (one line) when the file cannot be read, is a program without
-// a sound package resource, or is too small to be a package.
-Inspection Inspect(const std::filesystem::path& file);
+// a sound package resource, or is too small to be a package; the visitor is then
+// never called.
+Inspection Inspect(const std::filesystem::path& file, const EntryVisitor& visit = nullptr);
 
 // The entry's name as printable ASCII: backslashes doubled, other bytes as \xNN,
 // "..." after a name that fills its field without a terminator.

@@ -75,16 +75,17 @@ int Run(const Command& command) {
         package_tool::WritePackageFile(package_tool::ReadManifest(operands[0]), operands[1]);
         return 0;
     }
+    if (command.verb == "extract") {
+        return package_tool::ExtractPackage(operands[0], operands[1], command.force) ? 0
+                                                                                     : EXIT_FAILED;
+    }
     const package_tool::Inspection inspection = package_tool::Inspect(operands[0]);
-    bool complete = inspection.verified == inspection.entries.size();
     if (command.verb == "list") {
         package_tool::PrintList(inspection, command.json);
-    } else if (command.verb == "verify") {
-        package_tool::PrintVerify(inspection, command.json);
     } else {
-        complete = package_tool::ExtractPackage(inspection, operands[1], command.force);
+        package_tool::PrintVerify(inspection, command.json);
     }
-    return complete ? 0 : EXIT_FAILED;
+    return inspection.verified == inspection.entries.size() ? 0 : EXIT_FAILED;
 }
 
 } // namespace
