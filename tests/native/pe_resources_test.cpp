@@ -6,9 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
-#include <memory>
 
 namespace {
 
@@ -18,9 +16,8 @@ using mossgate::testing::Put16;
 using mossgate::testing::Put32;
 
 PeResource Find(const std::vector<uint8_t>& bytes) {
-    std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size()]);
-    std::memcpy(exact.get(), bytes.data(), bytes.size());
-    PeResource found = FindPeResource(exact.get(), bytes.size(), 10, 100, 0x0409);
+    const std::vector<uint8_t> exact(bytes); // a copy allocates exactly its size
+    PeResource found = FindPeResource(exact.data(), exact.size(), 10, 100, 0x0409);
     if (found.status == PeStatus::Found) {
         EXPECT_EQ(found.offset, PeImage::DATA);
         EXPECT_EQ(
