@@ -42,6 +42,8 @@ TEST(PeResources, EachDamageEndsInItsOwnStatus) {
         PeStatus status;
     } cases[] = {
         {"intact", [](PeImage&) {}, PeStatus::Found},
+        {"VirtualSize 0: the raw size counts",
+         [](PeImage& i) { Put32(i.bytes, i.RsrcHeader() + 8, 0); }, PeStatus::Found},
         {"signed: a certificate table appended", mossgate::testing::AppendCertificateTable,
          PeStatus::Found},
         {"shorter than a DOS header", cut(63), PeStatus::NotPe},
@@ -61,6 +63,8 @@ TEST(PeResources, EachDamageEndsInItsOwnStatus) {
          PeStatus::ResourceDirectoryOutsideSections},
         {"root claims 65535 ids", [=](PeImage& i) { Put16(i.bytes, root + 14, 0xFFFF); },
          PeStatus::EntriesPastSection},
+        {"root claims 65535 names", [=](PeImage& i) { Put16(i.bytes, root + 12, 0xFFFF); },
+         PeStatus::EntriesPastSection},
         {"subdirectory past the section", set32(root + 20, SUB | 0x7FFFFFF0),
          PeStatus::DirectoryOutsideSection},
         {"cut in the resource tree", cut(PeImage::LANGUAGE_DIRECTORY + 4),
@@ -78,7 +82,6 @@ TEST(PeResources, EachDamageEndsInItsOwnStatus) {
         {"another language", set32(languages + 16, 0x0407), PeStatus::LanguageMissing},
         {"data address in no section", set32(data, 0x800), PeStatus::DataOutsideSections},
         {"data size past the end of the file", set32(data + 4, 0xFFFFFFF0), PeStatus::DataPastFile},
-        {"cut in the data", cut(PeImage::DATA + 99), PeStatus::DataPastFile},
         {"data past VirtualSize, inside the raw bytes", set32(data + 4, 101),
          PeStatus::DataPastSection},
     };

@@ -1,6 +1,7 @@
 // A small Windows program file for the tests and the fuzz seeds: DOS and PE
-// headers, one section ".rsrc" whose file bytes (at 0x200) differ from its address
-// (0x1000), and in it a resource tree with one leaf over the given bytes. The
+// headers, a section without file bytes (".bss"), then ".rsrc", whose file bytes
+// (at 0x200) differ from its address (0x1000), holding a resource tree with one
+// leaf over the given bytes. The
 // positions of the fields that tests damage are kept beside the bytes.
 #pragma once
 
@@ -39,6 +40,7 @@ struct PeImage {
 
     size_t DataDirectory(int index) const { return OPTIONAL + (pe32Plus ? 112 : 96) + index * 8; }
     size_t SectionTable() const { return OPTIONAL + (pe32Plus ? 240 : 224); }
+    size_t RsrcHeader() const { return SectionTable() + 40; }
 };
 
 inline PeImage MakePeImage(const std::vector<uint8_t>& resource, bool pe32Plus = false,
@@ -53,13 +55,16 @@ inline PeImage MakePeImage(const std::vector<uint8_t>& resource, bool pe32Plus =
     Put32(b, 0x3C, 0x40);
     Put32(b, 0x40, 0x00004550); // "PE\0\0"
     Put16(b, PeImage::COFF, pe32Plus ? 0x8664 : 0x014C);
-    Put16(b, PeImage::COFF + 2, 1);
+    Put16(b, PeImage::COFF + 2, 2);
     Put16(b, PeImage::COFF + 16, pe32Plus ? 240 : 224);
     Put16(b, PeImage::OPTIONAL, pe32Plus ? 0x20B : 0x10B);
     Put32(b, image.DataDirectory(0) - 4, 16); // NumberOfRvaAndSizes
     Put32(b, image.DataDirectory(2), PeImage::RSRC_RVA);
     Put32(b, image.DataDirectory(2) + 4, static_cast<uint32_t>(used));
-    const size_t section = image.SectionTable();
+    std::memcpy(&b[image.SectionTable()], ".bss", 4);
+    Put32(b, image.SectionTable() + 8, 0x100);
+    Put32(b, image.SectionTable() + 12, 0x3000);
+    const size_t section = image.RsrcHeader();
     std::memcpy(&b[section], ".rsrc", 5);
     Put32(b, section + 8, static_cast<uint32_t>(used));
     Put32(b, section + 12, PeImage::RSRC_RVA);
@@ -81,15 +86,13 @@ inline PeImage MakePeImage(const std::vector<uint8_t>& resource, bool pe32Plus =
     return image;
 }
 
-// Signs the image in appearance: a certificate table (WIN_CERTIFICATE: length,
-// revision, type, then bytes) appended after the sections and named by the
-// security directory, whose address is a file offset.
+// Signs the image in appearance: a certificate table (WIN_CERTIFICATE: its length
+// first) appended after the sections and named by the security directory, whose
+// address is a file offset.
 inline void AppendCertificateTable(PeImage& image) {
     const size_t at = image.bytes.size();
     image.bytes.resize(at + 0x408, 0xAB);
     Put32(image.bytes, at, 0x408);
-    Put16(image.bytes, at + 4, 0x200);
-    Put16(image.bytes, at + 6, 2);
     Put32(image.bytes, image.DataDirectory(4), static_cast<uint32_t>(at));
     Put32(image.bytes, image.DataDirectory(4) + 4, 0x408);
 }
