@@ -30,8 +30,9 @@ PeResource Find(const std::vector<uint8_t>& bytes) {
 
 TEST(PeResources, EachDamageEndsInItsOwnStatus) {
     const auto cut = [](size_t size) { return [size](PeImage& i) { i.bytes.resize(size); }; };
-    const auto set32 = [](size_t at, uint32_t value) {
-        return [at, value](PeImage& i) { Put32(i.bytes, at, value); };
+    const auto set = [](size_t at, uint32_t value, int bytes = 4) {
+        return
+            [=](PeImage& i) { bytes == 4 ? Put32(i.bytes, at, value) : Put16(i.bytes, at, value); };
     };
     constexpr uint32_t SUB = 0x80000000u;
     const size_t root = PeImage::RSRC, ids = PeImage::ID_DIRECTORY;
@@ -48,41 +49,37 @@ TEST(PeResources, EachDamageEndsInItsOwnStatus) {
          PeStatus::Found},
         {"shorter than a DOS header", cut(63), PeStatus::NotPe},
         {"no MZ", [](PeImage& i) { i.bytes[0] = 'Z'; }, PeStatus::NotPe},
-        {"PE signature past the end", set32(0x3C, 0xFFFFFFFE), PeStatus::NoPeSignature},
+        {"PE signature past the end", set(0x3C, 0xFFFFFFFE), PeStatus::NoPeSignature},
         {"cut in the COFF header", cut(0x50), PeStatus::HeadersTruncated},
         {"cut in the optional header", cut(0x100), PeStatus::HeadersTruncated},
-        {"optional header of another kind",
-         [](PeImage& i) { Put16(i.bytes, PeImage::OPTIONAL, 0x107); },
+        {"optional header of another kind", set(PeImage::OPTIONAL, 0x107, 2),
          PeStatus::UnknownOptionalHeader},
-        {"65535 sections", [](PeImage& i) { Put16(i.bytes, PeImage::COFF + 2, 0xFFFF); },
-         PeStatus::SectionTableTruncated},
+        {"65535 sections", set(PeImage::COFF + 2, 0xFFFF, 2), PeStatus::SectionTableTruncated},
         {"two data directories only", [](PeImage& i) { Put32(i.bytes, i.DataDirectory(0) - 4, 2); },
          PeStatus::NoResourceDirectory},
         {"resource address in no section",
          [](PeImage& i) { Put32(i.bytes, i.DataDirectory(2), 0x9000); },
          PeStatus::ResourceDirectoryOutsideSections},
-        {"root claims 65535 ids", [=](PeImage& i) { Put16(i.bytes, root + 14, 0xFFFF); },
+        {"root claims 65535 ids", set(root + 14, 0xFFFF, 2), PeStatus::EntriesPastSection},
+        {"language directory claims 65535 names", set(languages + 12, 0xFFFF, 2),
          PeStatus::EntriesPastSection},
-        {"root claims 65535 names", [=](PeImage& i) { Put16(i.bytes, root + 12, 0xFFFF); },
-         PeStatus::EntriesPastSection},
-        {"subdirectory past the section", set32(root + 20, SUB | 0x7FFFFFF0),
+        {"subdirectory past the section", set(root + 20, SUB | 0x7FFFFFF0),
          PeStatus::DirectoryOutsideSection},
         {"cut in the resource tree", cut(PeImage::LANGUAGE_DIRECTORY + 4),
          PeStatus::DirectoryOutsideSection},
-        {"data entry past the section", set32(languages + 20, 0x7FFFFFF0),
+        {"data entry past the section", set(languages + 20, 0x7FFFFFF0),
          PeStatus::DirectoryOutsideSection},
-        {"id level points back to the root", set32(ids + 20, SUB), PeStatus::DirectoryLoops},
-        {"id level points to itself", set32(ids + 20, SUB | 24), PeStatus::DirectoryLoops},
-        {"language level is a directory", set32(languages + 20, SUB | 48),
-         PeStatus::WrongEntryKind},
-        {"type level is data", set32(root + 20, 24), PeStatus::WrongEntryKind},
-        {"another type", set32(root + 16, 3), PeStatus::TypeMissing},
-        {"the type as a name", set32(root + 16, SUB | 10), PeStatus::TypeMissing},
-        {"another id", set32(ids + 16, 101), PeStatus::IdMissing},
-        {"another language", set32(languages + 16, 0x0407), PeStatus::LanguageMissing},
-        {"data address in no section", set32(data, 0x800), PeStatus::DataOutsideSections},
-        {"data size past the end of the file", set32(data + 4, 0xFFFFFFF0), PeStatus::DataPastFile},
-        {"data past VirtualSize, inside the raw bytes", set32(data + 4, 101),
+        {"id level points back to the root", set(ids + 20, SUB), PeStatus::DirectoryLoops},
+        {"id level points to itself", set(ids + 20, SUB | 24), PeStatus::DirectoryLoops},
+        {"language level is a directory", set(languages + 20, SUB | 48), PeStatus::WrongEntryKind},
+        {"type level is data", set(root + 20, 24), PeStatus::WrongEntryKind},
+        {"another type", set(root + 16, 3), PeStatus::TypeMissing},
+        {"the type as a name", set(root + 16, SUB | 10), PeStatus::TypeMissing},
+        {"another id", set(ids + 16, 101), PeStatus::IdMissing},
+        {"another language", set(languages + 16, 0x0407), PeStatus::LanguageMissing},
+        {"data address in no section", set(data, 0x800), PeStatus::DataOutsideSections},
+        {"data size past the end of the file", set(data + 4, 0xFFFFFFF0), PeStatus::DataPastFile},
+        {"data past VirtualSize, inside the raw bytes", set(data + 4, 101),
          PeStatus::DataPastSection},
     };
     for (const bool pe32Plus : {false, true}) {
