@@ -1,33 +1,39 @@
-# Host tools that a Windows build runs: the packer (the artwork tool sits in
-# host.cmake). Also built by the nested MOSSGATE_HOST_TOOLS_ONLY build of each
-# Windows build (see the ExternalProject host_tools in windows.cmake).
-set(MOSSGATE_PACKER_SOURCES
-    tools/packer/list_package.cpp
-    tools/packer/manifest.cpp
-    tools/packer/packer.cpp
-    tools/packer/packer_error.cpp
-    tools/packer/write_package.cpp
+# Host tools that a Windows build runs: mossgate-package, which writes the package
+# and inspects setup programs (the artwork tool sits in host.cmake). Also built by
+# the nested MOSSGATE_HOST_TOOLS_ONLY build of each Windows build (see the
+# ExternalProject host_tools in windows.cmake).
+set(MOSSGATE_PACKAGE_TOOL_SOURCES
+    tools/mossgate-package/extract.cpp
+    tools/mossgate-package/file_io.cpp
+    tools/mossgate-package/inspect.cpp
+    tools/mossgate-package/manifest.cpp
+    tools/mossgate-package/mossgate_package.cpp
+    tools/mossgate-package/tool_error.cpp
+    tools/mossgate-package/write_package.cpp
 )
-add_executable(packer ${MOSSGATE_PACKER_SOURCES})
-target_compile_options(packer PRIVATE ${MOSSGATE_WARNINGS})
-target_link_libraries(packer PRIVATE mossgate_core)
+add_executable(mossgate-package ${MOSSGATE_PACKAGE_TOOL_SOURCES})
+target_compile_options(mossgate-package PRIVATE ${MOSSGATE_WARNINGS})
+target_link_libraries(mossgate-package PRIVATE mossgate_core)
 
 if(MOSSGATE_HOST_TOOLS_ONLY)
     return()
 endif()
 
-# The tests run a copy of the packer built against the sanitized core
+# The tests run a copy of the tool built against the sanitized core
 # (mossgate_core_checked, defined in host.cmake after this file).
 enable_testing()
 find_package(GTest REQUIRED)
 include(GoogleTest)
-add_executable(packer_checked ${MOSSGATE_PACKER_SOURCES})
-target_compile_options(packer_checked PRIVATE ${MOSSGATE_WARNINGS})
-target_link_libraries(packer_checked PRIVATE mossgate_core_checked)
+add_executable(mossgate-package-checked ${MOSSGATE_PACKAGE_TOOL_SOURCES})
+target_compile_options(mossgate-package-checked PRIVATE ${MOSSGATE_WARNINGS})
+target_link_libraries(mossgate-package-checked PRIVATE mossgate_core_checked)
 
-add_executable(packer_tests tests/packer/packer_test.cpp)
-target_compile_options(packer_tests PRIVATE ${MOSSGATE_WARNINGS})
-target_compile_definitions(packer_tests PRIVATE MOSSGATE_PACKER="$<TARGET_FILE:packer_checked>")
-target_link_libraries(packer_tests PRIVATE mossgate_core_checked GTest::gtest_main)
-add_dependencies(packer_tests packer_checked)
-gtest_discover_tests(packer_tests TEST_PREFIX packer. DISCOVERY_TIMEOUT 60)
+add_executable(mossgate_package_tests tests/mossgate-package/mossgate_package_test.cpp)
+target_compile_options(mossgate_package_tests PRIVATE ${MOSSGATE_WARNINGS})
+find_program(MOSSGATE_PYTHON NAMES python3 REQUIRED)
+target_compile_definitions(mossgate_package_tests PRIVATE
+    MOSSGATE_PACKAGE_TOOL="$<TARGET_FILE:mossgate-package-checked>"
+    MOSSGATE_PYTHON="${MOSSGATE_PYTHON}")
+target_link_libraries(mossgate_package_tests PRIVATE mossgate_core_checked GTest::gtest_main)
+add_dependencies(mossgate_package_tests mossgate-package-checked)
+gtest_discover_tests(mossgate_package_tests TEST_PREFIX mossgate-package. DISCOVERY_TIMEOUT 60)

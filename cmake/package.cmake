@@ -1,6 +1,6 @@
 # The sample package that the program embeds as RCDATA 100 (resources/setup.rc
 # reads package.bin from MOSSGATE_PACKAGE_DIR). It is made at build time by the
-# packer from a generated manifest, never committed:
+# tools/mossgate-package from a generated manifest, never committed:
 #
 #   package/package.manifest  NAME<TAB>RESERVED<TAB>SOURCE, sources as absolute paths
 #   package/files/            every payload under its entry name (what an
@@ -182,21 +182,24 @@ add_custom_command(
 
 add_custom_command(
     OUTPUT ${MOSSGATE_PACKAGE_FILE}
-    COMMAND ${MOSSGATE_HOST_TOOLS}/packer write ${MOSSGATE_PACKAGE_MANIFEST} ${MOSSGATE_PACKAGE_FILE}
+    COMMAND ${MOSSGATE_HOST_TOOLS}/mossgate-package write ${MOSSGATE_PACKAGE_MANIFEST}
+            ${MOSSGATE_PACKAGE_FILE}
     ${mossgate_copy_programs}
-    DEPENDS ${MOSSGATE_HOST_TOOLS}/packer ${MOSSGATE_PACKAGE_MANIFEST} ${mossgate_standins}
+    DEPENDS ${MOSSGATE_HOST_TOOLS}/mossgate-package ${MOSSGATE_PACKAGE_MANIFEST} ${mossgate_standins}
             ${mossgate_program_deps}
     COMMENT "Packing the sample package"
     VERBATIM)
 add_custom_target(sample_package ALL DEPENDS ${MOSSGATE_PACKAGE_FILE})
 
-# The package the build embeds: every entry verifies, and it holds what the
-# manifest names (programs of the right machine in the right places).
+# The package the build embeds, read from the built program itself and from
+# package.bin: every entry verifies, it holds what the manifest names (programs of
+# the right machine in the right places), and it extracts to the manifest's files.
 enable_testing()
 add_test(NAME package.embedded
-    COMMAND ${PROJECT_SOURCE_DIR}/tests/packer/check_embedded_package.sh
-            ${MOSSGATE_HOST_TOOLS}/packer ${MOSSGATE_PACKAGE_FILE} ${MOSSGATE_PACKAGE_MANIFEST}
-            ${CMAKE_SIZEOF_VOID_P})
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/mossgate-package/check_embedded_package.sh
+            ${MOSSGATE_HOST_TOOLS}/mossgate-package ${MOSSGATE_PACKAGE_FILE}
+            ${MOSSGATE_PACKAGE_MANIFEST} ${CMAKE_SIZEOF_VOID_P}
+            $<TARGET_FILE:MOSSGATE_CD_Pack_Setup>)
 set_tests_properties(package.embedded PROPERTIES LABELS package)
 
 unset(mossgate_names)

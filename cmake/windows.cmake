@@ -54,7 +54,7 @@ target_link_libraries(mossgate_win PUBLIC mossgate_core ole32 user32 gdi32 advap
 # one another through speculative devirtualisation.
 set_source_files_properties(app/accessibility.cpp PROPERTIES COMPILE_OPTIONS -Os)
 
-# Host tools (artwork, packer) are built natively by a nested build.
+# Host tools (artwork, mossgate-package) are built natively by a nested build.
 set(MOSSGATE_HOST_TOOLS ${CMAKE_BINARY_DIR}/host-tools)
 ExternalProject_Add(host_tools
     SOURCE_DIR ${PROJECT_SOURCE_DIR}
@@ -65,7 +65,7 @@ ExternalProject_Add(host_tools
                -DMOSSGATE_SOURCE_DATE_EPOCH=${MOSSGATE_SOURCE_DATE_EPOCH}
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
-    BUILD_BYPRODUCTS ${MOSSGATE_HOST_TOOLS}/make_artwork ${MOSSGATE_HOST_TOOLS}/packer
+    BUILD_BYPRODUCTS ${MOSSGATE_HOST_TOOLS}/make_artwork ${MOSSGATE_HOST_TOOLS}/mossgate-package
 )
 
 add_custom_command(

@@ -149,7 +149,8 @@ if(MOSSGATE_WINE_RUNTIME STREQUAL wow64)
     set(MOSSGATE_SIGNED_TEST ${CMAKE_BINARY_DIR}/signed-test)
     add_test(NAME release.signature
         COMMAND ${PROJECT_SOURCE_DIR}/tests/release/check_signature.sh ${PROJECT_SOURCE_DIR}/tools/sign.sh
-                $<TARGET_FILE:MOSSGATE_CD_Pack_Setup> ${MOSSGATE_HOST_TOOLS}/packer ${MOSSGATE_SIGNED_TEST})
+                $<TARGET_FILE:MOSSGATE_CD_Pack_Setup> ${MOSSGATE_HOST_TOOLS}/mossgate-package
+                ${MOSSGATE_SIGNED_TEST})
     set_tests_properties(release.signature PROPERTIES LABELS release FIXTURES_SETUP signed_product)
     add_test(NAME release.signed_install
         COMMAND ${PROJECT_SOURCE_DIR}/tests/release/signed_install.sh

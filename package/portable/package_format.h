@@ -1,6 +1,6 @@
 // The embedded package: a 9516-byte directory of 61 entries followed by payloads,
 // each scrambled by a keystream chained from entry to entry and verified by MD5.
-// Platform-free: shared by the program, the packer and the tests.
+// Platform-free: shared by the program, mossgate-package and the tests.
 #pragma once
 
 #include <bit>

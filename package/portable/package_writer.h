@@ -1,6 +1,6 @@
 // Writes a package the reader accepts: 61 entries, payloads back to back from the
 // end of the directory in directory order, scrambled along the reader's own chain.
-// Used by the packer and by tests; the program itself only reads packages.
+// Used by mossgate-package and by tests; the program itself only reads packages.
 #pragma once
 
 #include "package/portable/package_format.h"

@@ -1,7 +1,10 @@
-// Writes the fuzz target's seed corpus: a few small packages made with the real
-// chain, so that the fuzzer starts from images whose entries verify.
-//   make_seed_corpus <seed directory> [<corpus directory to create>]
+// Writes the seed corpora of the fuzz targets: a few small packages made with the
+// real chain, so that the package fuzzer starts from images whose entries verify,
+// and small programs carrying a package for the PE fuzzer, a PE32 and a
+// signed-looking PE32+.
+//   make_seed_corpus <package seeds> <program seeds> [<folder to create>...]
 #include "tests/native/support/package_files.h"
+#include "tests/native/support/pe_image.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -24,14 +27,14 @@ bool Write(const std::filesystem::path& path, const std::vector<uint8_t>& bytes)
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <seed directory> [<corpus directory>]\n", argv[0]);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s <package seeds> <program seeds> [<folder>...]\n", argv[0]);
         return 2;
     }
     const std::filesystem::path seeds = argv[1];
-    std::filesystem::create_directories(seeds);
-    if (argc > 2) {
-        std::filesystem::create_directories(argv[2]);
+    const std::filesystem::path programs = argv[2];
+    for (int i = 1; i < argc; ++i) {
+        std::filesystem::create_directories(argv[i]);
     }
 
     // Entries at the edges of the key cycle first, then small payloads.
@@ -48,6 +51,10 @@ int main(int argc, char** argv) {
     }
     tricky.resize(tricky.size() + 64, 0);
 
-    const bool ok = Write(seeds / "edges", edges) && Write(seeds / "tricky_names", tricky);
+    PeImage signed64 = MakePeImage(edges, true);
+    AppendCertificateTable(signed64);
+    const bool ok = Write(seeds / "edges", edges) && Write(seeds / "tricky_names", tricky) &&
+                    Write(programs / "pe32", MakePeImage(edges).bytes) &&
+                    Write(programs / "signed_pe32_plus", signed64.bytes);
     return ok ? 0 : 1;
 }

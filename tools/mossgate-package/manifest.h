@@ -1,4 +1,4 @@
-// The packer's manifest: one package entry per line, in directory order,
+// The manifest that `mossgate-package write` reads: one package entry per line, in directory order,
 //
 //   NAME<TAB>RESERVED<TAB>SOURCE
 //
@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace packer {
+namespace package_tool {
 
 struct ManifestEntry {
     std::string name;
@@ -24,8 +24,8 @@ struct ManifestEntry {
     size_t line = 0; // 1-based, for messages
 };
 
-// Throws PackerError ("MANIFEST:LINE: why") on an unreadable manifest or a line
+// Throws ToolError ("MANIFEST:LINE: why") on an unreadable manifest or a line
 // that is not an entry. Counts are not checked here.
 std::vector<ManifestEntry> ReadManifest(const std::filesystem::path& manifest);
 
-} // namespace packer
+} // namespace package_tool

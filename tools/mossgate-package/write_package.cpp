@@ -1,8 +1,9 @@
-#include "tools/packer/write_package.h"
+#include "tools/mossgate-package/write_package.h"
 
 #include "package/portable/package_format.h"
 #include "package/portable/package_writer.h"
-#include "tools/packer/packer_error.h"
+#include "tools/mossgate-package/file_io.h"
+#include "tools/mossgate-package/tool_error.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,7 +15,7 @@
 #include <cstring>
 #include <string>
 
-namespace packer {
+namespace package_tool {
 
 namespace {
 
@@ -22,33 +23,6 @@ using mossgate::PACKAGE_DIRECTORY_BYTES;
 using mossgate::PACKAGE_ENTRY_COUNT;
 
 constexpr uint64_t MAX_PACKAGE_BYTES = UINT32_MAX; // as the core's writer counts
-
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
-        std::swap(fd_, other.fd_);
-        return *this;
-    }
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    int get() const { return fd_; }
-    // Closes now and reports the result (a delayed write error shows up here).
-    int Close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result;
-    }
-
-  private:
-    int fd_;
-};
 
 // A source opened and measured before anything is read.
 struct Source {
@@ -67,23 +41,23 @@ std::vector<Source> OpenSources(const std::vector<ManifestEntry>& entries) {
     for (const ManifestEntry& entry : entries) {
         FileDescriptor fd(::open(entry.source.c_str(), O_RDONLY | O_CLOEXEC));
         if (fd.get() < 0) {
-            throw PackerError(SystemMessage(Where(entry), errno));
+            throw ToolError(SystemMessage(Where(entry), errno));
         }
         struct stat status {};
         if (::fstat(fd.get(), &status) != 0) {
-            throw PackerError(SystemMessage(Where(entry), errno));
+            throw ToolError(SystemMessage(Where(entry), errno));
         }
         if (!S_ISREG(status.st_mode)) {
-            throw PackerError(Where(entry) + ": not a regular file");
+            throw ToolError(Where(entry) + ": not a regular file");
         }
         if (status.st_size == 0) {
-            throw PackerError(Where(entry) + ": empty file (every payload has at least one byte)");
+            throw ToolError(Where(entry) + ": empty file (every payload has at least one byte)");
         }
         total += static_cast<uint64_t>(status.st_size);
         if (total > MAX_PACKAGE_BYTES) {
-            throw PackerError(Where(entry) + ": the package would exceed 4 GiB (" +
-                              std::to_string(total) + " bytes up to this entry, at most " +
-                              std::to_string(MAX_PACKAGE_BYTES) + ")");
+            throw ToolError(Where(entry) + ": the package would exceed 4 GiB (" +
+                            std::to_string(total) + " bytes up to this entry, at most " +
+                            std::to_string(MAX_PACKAGE_BYTES) + ")");
         }
         sources.push_back(Source{std::move(fd), static_cast<size_t>(status.st_size)});
     }
@@ -99,18 +73,18 @@ std::vector<uint8_t> ReadSource(const ManifestEntry& entry, const Source& source
             continue;
         }
         if (got < 0) {
-            throw PackerError(SystemMessage(Where(entry), errno));
+            throw ToolError(SystemMessage(Where(entry), errno));
         }
         if (got == 0) {
             break;
         }
         done += static_cast<size_t>(got);
         if (done == bytes.size()) {
-            throw PackerError(Where(entry) + ": file grew while being read");
+            throw ToolError(Where(entry) + ": file grew while being read");
         }
     }
     if (done != source.size) {
-        throw PackerError(Where(entry) + ": file shrank while being read");
+        throw ToolError(Where(entry) + ": file shrank while being read");
     }
     bytes.resize(done);
     return bytes;
@@ -127,12 +101,11 @@ class TemporaryPackage {
         }
         std::string hidden = output.filename().string();
         hidden.insert(hidden.begin(), '.');
-        hidden.append(".packer-XXXXXX");
+        hidden.append(".partial-XXXXXX");
         std::string pattern = (folder / hidden).string();
         fd_ = FileDescriptor(::mkostemp(pattern.data(), O_CLOEXEC));
         if (fd_.get() < 0) {
-            throw PackerError(
-                SystemMessage("cannot create a file beside " + output.string(), errno));
+            throw ToolError(SystemMessage("cannot create a file beside " + output.string(), errno));
         }
         path_ = pattern;
     }
@@ -145,15 +118,8 @@ class TemporaryPackage {
     }
 
     void Write(const std::vector<uint8_t>& image) {
-        for (size_t done = 0; done < image.size();) {
-            const ssize_t written = ::write(fd_.get(), image.data() + done, image.size() - done);
-            if (written < 0 && errno == EINTR) {
-                continue;
-            }
-            if (written < 0) {
-                throw PackerError(SystemMessage("cannot write " + path_, errno));
-            }
-            done += static_cast<size_t>(written);
+        if (!WriteAll(fd_.get(), image.data(), image.size())) {
+            throw ToolError(SystemMessage("cannot write " + path_, errno));
         }
     }
 
@@ -162,13 +128,13 @@ class TemporaryPackage {
         const mode_t mask = ::umask(0);
         ::umask(mask);
         if (::fchmod(fd_.get(), 0666 & ~mask) != 0 || ::fsync(fd_.get()) != 0) {
-            throw PackerError(SystemMessage("cannot finish " + path_, errno));
+            throw ToolError(SystemMessage("cannot finish " + path_, errno));
         }
         if (fd_.Close() != 0) {
-            throw PackerError(SystemMessage("cannot write " + path_, errno));
+            throw ToolError(SystemMessage("cannot write " + path_, errno));
         }
         if (::rename(path_.c_str(), output_.c_str()) != 0) {
-            throw PackerError(SystemMessage("cannot replace " + output_.string(), errno));
+            throw ToolError(SystemMessage("cannot replace " + output_.string(), errno));
         }
         committed_ = true;
     }
@@ -185,8 +151,8 @@ class TemporaryPackage {
 void WritePackageFile(const std::vector<ManifestEntry>& entries,
                       const std::filesystem::path& output) {
     if (entries.size() != PACKAGE_ENTRY_COUNT) {
-        throw PackerError("the manifest names " + std::to_string(entries.size()) +
-                          " entries; a package has exactly " + std::to_string(PACKAGE_ENTRY_COUNT));
+        throw ToolError("the manifest names " + std::to_string(entries.size()) +
+                        " entries; a package has exactly " + std::to_string(PACKAGE_ENTRY_COUNT));
     }
     const std::vector<Source> sources = OpenSources(entries);
     std::vector<mossgate::PlainFile> files;
@@ -197,7 +163,7 @@ void WritePackageFile(const std::vector<ManifestEntry>& entries,
     // is the writer's own word on the same rules.
     const std::string problem = mossgate::PackageInputProblem(files);
     if (!problem.empty()) {
-        throw PackerError(problem);
+        throw ToolError(problem);
     }
     const std::vector<uint8_t> image = mossgate::WritePackage(files);
     TemporaryPackage package(output);
@@ -205,4 +171,4 @@ void WritePackageFile(const std::vector<ManifestEntry>& entries,
     package.Commit();
 }
 
-} // namespace packer
+} // namespace package_tool

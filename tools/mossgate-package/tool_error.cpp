@@ -1,11 +1,11 @@
-#include "tools/packer/packer_error.h"
+#include "tools/mossgate-package/tool_error.h"
 
 #include <cstring>
 
-namespace packer {
+namespace package_tool {
 
 std::string SystemMessage(const std::string& what, int error) {
     return what + ": " + std::strerror(error);
 }
 
-} // namespace packer
+} // namespace package_tool

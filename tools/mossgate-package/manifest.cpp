@@ -1,15 +1,15 @@
-#include "tools/packer/manifest.h"
+#include "tools/mossgate-package/manifest.h"
 
 #include "common/portable/path_text.h"
 #include "package/portable/package_format.h"
-#include "tools/packer/packer_error.h"
+#include "tools/mossgate-package/tool_error.h"
 
 #include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <string_view>
 
-namespace packer {
+namespace package_tool {
 
 namespace {
 
@@ -65,11 +65,11 @@ bool ParseReserved(std::string_view text, uint32_t& value) {
 std::vector<ManifestEntry> ReadManifest(const std::filesystem::path& manifest) {
     std::ifstream in(manifest, std::ios::binary);
     if (!in) {
-        throw PackerError(SystemMessage("cannot open manifest " + manifest.string(), errno));
+        throw ToolError(SystemMessage("cannot open manifest " + manifest.string(), errno));
     }
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) {
-        throw PackerError("cannot read manifest " + manifest.string());
+        throw ToolError("cannot read manifest " + manifest.string());
     }
     const std::filesystem::path folder = manifest.parent_path();
 
@@ -90,7 +90,7 @@ std::vector<ManifestEntry> ReadManifest(const std::filesystem::path& manifest) {
             continue;
         }
         const auto fail = [&](const std::string& why) {
-            throw PackerError(manifest.string() + ":" + std::to_string(lineNumber) + ": " + why);
+            throw ToolError(manifest.string() + ":" + std::to_string(lineNumber) + ": " + why);
         };
         const std::vector<std::string_view> fields = SplitTabs(line);
         if (fields.size() != 3) {
@@ -135,4 +135,4 @@ std::vector<ManifestEntry> ReadManifest(const std::filesystem::path& manifest) {
     return entries;
 }
 
-} // namespace packer
+} // namespace package_tool
