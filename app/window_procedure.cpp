@@ -7,6 +7,7 @@
 #include "app/rendering.h"
 #include "app/setup_context.h"
 #include "app/worker.h"
+#include "common/win32/file_system.h"
 #include "common/win32/holders.h"
 #include "common/win32/wide_text.h"
 #include "env/driver_probe.h"
@@ -62,8 +63,7 @@ void StoreProgramPath(SetupContextRecord& context) {
     // Read exactly, then kept only when the ANSI text names the same file: a cut path,
     // or one whose letters the ANSI code page lacks, would name another file.
     WCHAR path[PATH_BYTES];
-    const DWORD cch = GetModuleFileNameW(nullptr, path, PATH_BYTES);
-    if (cch == 0 || cch >= PATH_BYTES ||
+    if (!ReadProgramPath(path, PATH_BYTES) ||
         !WideToAnsiExactly(path, context.setupProgramPath, sizeof(context.setupProgramPath))) {
         context.setupProgramPath[0] = '\0';
     }

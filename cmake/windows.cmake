@@ -49,7 +49,7 @@ list(REMOVE_ITEM MOSSGATE_WINDOWS_SOURCES ${PROJECT_SOURCE_DIR}/app/main.cpp)
 add_library(mossgate_win STATIC ${MOSSGATE_WINDOWS_SOURCES})
 target_compile_options(mossgate_win PRIVATE ${MOSSGATE_WARNINGS} ${MOSSGATE_PRODUCT_FLAGS})
 target_compile_definitions(mossgate_win PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
-target_link_libraries(mossgate_win PUBLIC mossgate_core ole32 user32 gdi32 advapi32 setupapi)
+target_link_libraries(mossgate_win PUBLIC mossgate_core ole32 user32 gdi32 advapi32 setupapi ntdll)
 # Not hot, and twice the size at -O3, which inlines its delegating methods into
 # one another through speculative devirtualisation.
 set_source_files_properties(app/accessibility.cpp PROPERTIES COMPILE_OPTIONS -Os)

@@ -35,6 +35,8 @@ constexpr int ComponentCount(const char* relative) {
     }
     return count;
 }
+constexpr int INSTALL_FOLDER_LEVELS = ComponentCount(INSTALL_SUB_PATH);
+constexpr int START_MENU_LEVELS = ComponentCount(START_MENU_SUB_PATH);
 constexpr const char* DRIVER_C_SETUP = "MOSSGATE_C_Setup";
 constexpr const char* DRIVER_D_SETUP = "MOSSGATE_D_Setup";
 constexpr const char* SHELL_FOLDERS_KEY =

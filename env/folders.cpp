@@ -67,14 +67,18 @@ void DiscoverCommonProgramsFolder() {
     }
 }
 
+bool FindShellFolder(int folderId, char* folder) {
+    folder[0] = '\0';
+    AskShell32(folderId, FALSE, folder);
+    if (folder[0] == '\0') {
+        AskShFolder(folderId, folder);
+    }
+    return folder[0] != '\0';
+}
+
 int ComposeInstallFolder(SetupContextRecord& context, const char* subPath) {
     char* folder = context.installFolder;
-    folder[0] = '\0';
-    AskShell32(CSIDL_PROGRAM_FILES, FALSE, folder);
-    if (folder[0] == '\0') {
-        AskShFolder(CSIDL_PROGRAM_FILES, folder);
-    }
-    if (folder[0] == '\0') {
+    if (!FindShellFolder(CSIDL_PROGRAM_FILES, folder)) {
         char windowsFolder[2048] = "";
         const bool known = ReadWindowsFolder(windowsFolder, sizeof(windowsFolder), 2000);
         if (!BuildProgramFilesFallback(folder, PATH_BYTES, known ? windowsFolder : nullptr) ||

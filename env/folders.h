@@ -10,6 +10,11 @@ constexpr size_t COMMON_PROGRAMS_BYTES = 512;
 
 void DiscoverCommonProgramsFolder();
 
+// Asks the shell for one of its folders (a CSIDL), never making it: SHELL32 first,
+// then SHFOLDER, as for the folders above. folder holds at least MAX_PATH bytes;
+// false, folder empty, when neither source gives it.
+bool FindShellFolder(int folderId, char* folder);
+
 // Fills context.installFolder with Program Files, one backslash and subPath;
 // 0 on success, -1 when no Program Files folder could be determined.
 int ComposeInstallFolder(SetupContextRecord& context, const char* subPath);

@@ -20,6 +20,9 @@ constexpr const char* UNINSTALL_FAILURE_TEXT =
     "Failed to uninstall MOSSGATE virtual audio driver...\nOne or several applications are still "
     "using it\nClose all possible programs using MOSSGATE\n(including control panels) and try to "
     "remove it again ";
+constexpr const char* NOT_STARTED_TEXT =
+    "Failed to launch MOSSGATE virtual audio driver setup...\nIts setup program in the "
+    "destination folder cannot be started";
 
 // The child's whole command line: no program name in front, so it sees "-h" first.
 const char* SwitchText(DriverSetupMode mode) {
@@ -43,14 +46,9 @@ int JudgeExitCode(SetupContextRecord& context, int32_t exitCode, DriverSetupMode
 
 bool BuildDriverSetupPath(char* path, size_t cbPath, const SetupContextRecord& context,
                           const char* baseName) {
-    return BuildDriverSetupPathIn(path, cbPath, context, context.installFolder, baseName);
-}
-
-bool BuildDriverSetupPathIn(char* path, size_t cbPath, const SetupContextRecord& context,
-                            const char* folder, const char* baseName) {
     char name[PROGRAM_PATH_BYTES];
     return BuildDriverSetupName(name, sizeof(name), context, baseName) &&
-           JoinPath(path, cbPath, folder, name);
+           JoinPath(path, cbPath, context.installFolder, name);
 }
 
 bool BuildDriverSetupName(char* name, size_t cbName, const SetupContextRecord& context,
@@ -65,19 +63,17 @@ int ProbeReadable(const char* path) {
     return file.Valid() ? 1 : 0;
 }
 
-int RunDriverSetup(SetupContextRecord& context, const char* baseName, DriverSetupMode mode) {
-    return RunDriverSetupFrom(context, context.installFolder, baseName, mode);
+int ReportDriverSetupNotStarted(SetupContextRecord& context) {
+    return FailWith(context, NOT_STARTED_TEXT, DRIVER_SETUP_NOT_STARTED);
 }
 
-int RunDriverSetupFrom(SetupContextRecord& context, const char* folder, const char* baseName,
-                       DriverSetupMode mode) {
+int RunDriverSetup(SetupContextRecord& context, const char* baseName, DriverSetupMode mode) {
+    // The removal has put a missing program back from the package before it gets
+    // here: one still missing was not removed and cannot count as removed.
     char program[PROGRAM_PATH_BYTES];
-    if (!BuildDriverSetupPathIn(program, sizeof(program), context, folder, baseName)) {
-        // A path that does not fit names no program that could be there.
-        return mode == DriverSetupMode::Uninstall ? 0 : DRIVER_SETUP_NOT_STARTED;
-    }
-    if (mode == DriverSetupMode::Uninstall && ProbeReadable(program) != 1) {
-        return 0;
+    if (!BuildDriverSetupPath(program, sizeof(program), context, baseName) ||
+        (mode == DriverSetupMode::Uninstall && ProbeReadable(program) != 1)) {
+        return ReportDriverSetupNotStarted(context);
     }
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
@@ -85,13 +81,13 @@ int RunDriverSetupFrom(SetupContextRecord& context, const char* folder, const ch
     char commandLine[32];
     CopyText(commandLine, sizeof(commandLine), SwitchText(mode));
     if (!CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
-                        nullptr, folder, &startup, &process)) {
-        return DRIVER_SETUP_NOT_STARTED;
+                        nullptr, context.installFolder, &startup, &process)) {
+        return ReportDriverSetupNotStarted(context);
     }
     UniqueHandle processHandle(process.hProcess);
     UniqueHandle threadHandle(process.hThread);
     if (process.hProcess == nullptr) {
-        return DRIVER_SETUP_NO_PROCESS_HANDLE;
+        return FailWith(context, NOT_STARTED_TEXT, DRIVER_SETUP_NO_PROCESS_HANDLE);
     }
     WaitForSingleObject(processHandle.Get(), INFINITE);
     DWORD exitCode = static_cast<DWORD>(-1);

@@ -9,6 +9,11 @@ void ReportFailure(SetupContextRecord& context, const char* text) {
     PostProcedureEnd(context, END_FAILED);
 }
 
+int FailWith(SetupContextRecord& context, const char* text, int result) {
+    ReportFailure(context, text);
+    return result;
+}
+
 void PostProcedureEnd(const SetupContextRecord& context, LPARAM end) {
     PostMessageA(context.mainWindow, WM_COMMAND, CMD_PROCEDURE_END, end);
 }

@@ -10,6 +10,9 @@ namespace mossgate {
 // CMD_PROCEDURE_END with END_FAILED to context.mainWindow.
 void ReportFailure(SetupContextRecord& context, const char* text);
 
+// ReportFailure, then the procedure's result for the caller to return.
+int FailWith(SetupContextRecord& context, const char* text, int result);
+
 void PostProcedureEnd(const SetupContextRecord& context, LPARAM end);
 
 } // namespace mossgate

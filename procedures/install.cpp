@@ -7,10 +7,12 @@
 #include "common/win32/registry.h"
 #include "common/win32/wide_text.h"
 #include "env/folders.h"
+#include "env/places.h"
 #include "package/extraction.h"
 #include "package/package_resource.h"
 #include "procedures/driver_setup_runner.h"
 #include "procedures/end_message.h"
+#include "procedures/restart_plans.h"
 #include "procedures/shortcuts.h"
 
 #include <cwchar>
@@ -18,8 +20,6 @@
 namespace mossgate {
 
 namespace {
-
-constexpr int INSTALL_FOLDER_DEPTH = ComponentCount(INSTALL_SUB_PATH);
 
 constexpr const char* PACKAGE_TEXT = "Installation package might be corrupted\nthanks to download "
                                      "official package at\n" MOSSGATE_PUBLISHER_WEB_ADDRESS ".";
@@ -34,20 +34,10 @@ constexpr const char* COPY_TEXT =
     "Failed to copy file(s) to destination folder...\nInstallation package might be "
     "corrupted\nthanks to download official package at\n" MOSSGATE_PUBLISHER_WEB_ADDRESS ".";
 
-int Fail(SetupContextRecord& context, const char* text, int result) {
-    ReportFailure(context, text);
-    return result;
-}
-
-// Copies the running program, read by its exact path, into the install folder; the
-// copy is named like the program unless that name has no exact ANSI form (the
-// uninstall entry is ANSI text). False when the copy is not there, whole.
-bool CopySetupProgram(const SetupContextRecord& context, char* copyPath, size_t cbCopyPath) {
-    WCHAR program[PATH_BYTES];
-    const DWORD cch = GetModuleFileNameW(nullptr, program, PATH_BYTES);
-    if (cch == 0 || cch >= PATH_BYTES) {
-        return false;
-    }
+// The copy's path in the install folder: named like the program unless that name
+// has no exact ANSI form (the uninstall entry is ANSI text).
+bool BuildCopyPath(const SetupContextRecord& context, const WCHAR* program, char* copyPath,
+                   size_t cbCopyPath) {
     const WCHAR* separator = wcsrchr(program, L'\\');
     char fileName[PATH_BYTES];
     if (!WideToAnsiExactly(separator != nullptr ? separator + 1 : program, fileName,
@@ -55,8 +45,34 @@ bool CopySetupProgram(const SetupContextRecord& context, char* copyPath, size_t 
         fileName[0] == '\0') {
         CopyText(fileName, sizeof(fileName), SETUP_PROGRAM_FILE_NAME);
     }
-    return JoinPath(copyPath, cbCopyPath, context.installFolder, fileName) &&
-           CopyWholeFile(program, copyPath) == 1;
+    return JoinPath(copyPath, cbCopyPath, context.installFolder, fileName);
+}
+
+// Copies the running program, read by its exact path, into the install folder.
+// Started from that copy itself (by whatever name), there is nothing to copy: no
+// system replaces a running program's file, and the copy is whole already. False
+// when the copy is not there, whole.
+bool CopySetupProgram(const SetupContextRecord& context, char* copyPath, size_t cbCopyPath) {
+    WCHAR program[PATH_BYTES];
+    WCHAR copy[PATH_BYTES];
+    if (!ReadProgramPath(program, PATH_BYTES) ||
+        !BuildCopyPath(context, program, copyPath, cbCopyPath) ||
+        !AnsiToWide(copyPath, copy, PATH_BYTES)) {
+        return false;
+    }
+    return IsSameFileObject(program, copy) || CopyWholeFile(program, copyPath) == 1;
+}
+
+// A removal run from the copy planned the copy and the install folder for deletion
+// at the next restart; installed again before it, both must stay.
+void KeepAfterRestart(const SetupContextRecord& context, const char* copyPath) {
+    WCHAR copy[PATH_BYTES];
+    WCHAR folder[PATH_BYTES];
+    if (AnsiToWide(copyPath, copy, PATH_BYTES) &&
+        AnsiToWide(context.installFolder, folder, PATH_BYTES)) {
+        const WCHAR* const ownPaths[] = {copy, folder};
+        CancelDeletionsAtRestart(ownPaths, 2);
+    }
 }
 
 // The command is quoted: unquoted, a path below "Program Files" would let Windows
@@ -78,18 +94,20 @@ int RunInstall(SetupContextRecord& context) {
 
     SetStatusText(context, "Extract Package");
     if (LoadPackageDirectory(context) != 0) {
-        return Fail(context, PACKAGE_TEXT, INSTALL_PACKAGE_UNUSABLE);
+        return FailWith(context, PACKAGE_TEXT, INSTALL_PACKAGE_UNUSABLE);
     }
     SetStatusText(context, "Copy Files");
     if (ComposeInstallFolder(context, INSTALL_SUB_PATH) != 0) {
-        return Fail(context, FOLDER_TEXT, INSTALL_NO_PROGRAM_FILES);
+        return FailWith(context, FOLDER_TEXT, INSTALL_NO_PROGRAM_FILES);
     }
-    // A link where the install folder belongs is removed, never created or written through.
-    if (CreateRealFolderPath(context.installFolder, INSTALL_FOLDER_DEPTH) != 1) {
-        return Fail(context, FOLDER_TEXT, INSTALL_FOLDER_NOT_CREATED);
+    // Programs are put and started only where administrators alone can write; there a
+    // link on the way is theirs, and followed.
+    if (OwnerOfFolder(context.installFolder) != PlaceOwner::AdministratorsOnly ||
+        CreateFolderPath(context.installFolder) != 1) {
+        return FailWith(context, FOLDER_TEXT, INSTALL_FOLDER_NOT_CREATED);
     }
     if (ExtractPackage(context) != 0) {
-        return Fail(context, COPY_TEXT, INSTALL_EXTRACTION_FAILED);
+        return FailWith(context, COPY_TEXT, INSTALL_EXTRACTION_FAILED);
     }
 
     SetStatusText(context, "Install Audio Driver C");
@@ -106,8 +124,9 @@ int RunInstall(SetupContextRecord& context) {
     // The uninstall entry names the copy, so it is written only when the copy is whole.
     char copyPath[PATH_BYTES];
     if (!CopySetupProgram(context, copyPath, sizeof(copyPath))) {
-        return Fail(context, PROGRAM_COPY_TEXT, INSTALL_PROGRAM_NOT_COPIED);
+        return FailWith(context, PROGRAM_COPY_TEXT, INSTALL_PROGRAM_NOT_COPIED);
     }
+    KeepAfterRestart(context, copyPath);
     WriteUninstallEntry(copyPath);
     SetStatusText(context, "Installation Completed");
     PostProcedureEnd(context, END_INSTALLED);

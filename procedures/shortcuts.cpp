@@ -3,60 +3,58 @@
 #include "common/portable/bounded_text.h"
 #include "common/portable/path_text.h"
 #include "common/product_names.h"
-#include "common/win32/file_system.h"
+#include "common/win32/folder_handles.h"
 #include "common/win32/registry.h"
 #include "common/win32/shell_link.h"
 #include "env/folders.h"
+#include "env/places.h"
 
 namespace mossgate {
 
 namespace {
 
 constexpr size_t SHORTCUT_TARGET_BYTES = 2048;
-constexpr int START_MENU_DEPTH = ComponentCount(START_MENU_SUB_PATH);
 
-void CreateShortcutsBelow(const SetupContextRecord& context, const char* programsFolder) {
+void CreateShortcutsBelow(const SetupContextRecord& context, const char* programsFolder,
+                          LinkRule rule) {
     char menuFolder[START_MENU_BYTES];
-    if (!BuildStartMenuFolder(menuFolder, sizeof(menuFolder), programsFolder)) {
-        return;
-    }
-    // Anyone may write in a per-user Start menu: a link planted where the program's
-    // folders belong is removed, never created or written through.
-    if (CreateRealFolderPath(menuFolder, START_MENU_DEPTH) != 1) {
+    OwnFolder folder;
+    if (!BuildStartMenuFolder(menuFolder, sizeof(menuFolder), programsFolder) ||
+        !OpenOwnFolder(menuFolder, START_MENU_LEVELS, rule, Missing::Create, folder)) {
         return;
     }
     for (const ShortcutName& shortcut : SHORTCUTS) {
         char target[SHORTCUT_TARGET_BYTES];
         if (JoinPath(target, sizeof(target), context.installFolder, shortcut.target)) {
-            CreateShortcut(target, menuFolder, shortcut.name, nullptr);
+            CreateShortcut(target, folder.handle.Get(), shortcut.name, nullptr);
         }
     }
 }
 
-void RemoveShortcutsBelow(const char* programsFolder) {
+void RemoveShortcutsBelow(const char* programsFolder, LinkRule rule) {
     char menuFolder[START_MENU_BYTES];
-    // Below a link planted where the program's folders belong, nothing is the program's.
+    OwnFolder folder;
     if (!BuildStartMenuFolder(menuFolder, sizeof(menuFolder), programsFolder) ||
-        RemoveLinkAtEnd(menuFolder, START_MENU_DEPTH) ||
-        !IsRealFolderAtEnd(menuFolder, START_MENU_DEPTH)) {
+        !OpenOwnFolder(menuFolder, START_MENU_LEVELS, rule, Missing::Fail, folder)) {
         return;
     }
     for (const ShortcutName& shortcut : SHORTCUTS) {
-        DeleteShortcut(menuFolder, shortcut.name);
+        DeleteShortcut(folder.handle.Get(), shortcut.name);
     }
-    DeleteFolderTree(menuFolder);
+    RemoveOpenedFolder(folder);
 }
 
-// Runs `action` on the per-user Programs folder, then on the all-users one; a
-// location that is missing or empty is skipped.
+// Runs `action` on the per-user Programs folder, then on the all-users one, with
+// the rule for links there; a location that is missing or empty is skipped. The
+// per-user folder is the user's whatever it names: the user sets it.
 template <typename Action> void ForEachProgramsFolder(Action action) {
     char programsFolder[START_MENU_BYTES];
     if (ReadUserProgramsFolder(programsFolder, sizeof(programsFolder)) == 1) {
-        action(programsFolder);
+        action(programsFolder, LinkRuleIn(PlaceOwner::OrdinaryUsers));
     }
     if (CopyText(programsFolder, sizeof(programsFolder), commonProgramsFolder) &&
         programsFolder[0] != '\0') {
-        action(programsFolder);
+        action(programsFolder, LinkRuleIn(OwnerOfFolder(programsFolder)));
     }
 }
 
@@ -74,8 +72,9 @@ bool BuildStartMenuFolder(char* folder, size_t cbFolder, const char* programsFol
 }
 
 void CreateStartMenuShortcuts(const SetupContextRecord& context) {
-    ForEachProgramsFolder(
-        [&context](const char* folder) { CreateShortcutsBelow(context, folder); });
+    ForEachProgramsFolder([&context](const char* folder, LinkRule rule) {
+        CreateShortcutsBelow(context, folder, rule);
+    });
 }
 
 void RemoveStartMenuShortcuts() {

@@ -4,21 +4,26 @@
 #include "common/portable/path_text.h"
 #include "common/product_names.h"
 #include "common/win32/file_system.h"
-#include "common/win32/holders.h"
+#include "common/win32/folder_handles.h"
 #include "common/win32/registry.h"
+#include "common/win32/wide_text.h"
 #include "env/folders.h"
+#include "env/places.h"
 #include "package/extraction.h"
 #include "package/package_resource.h"
 #include "procedures/driver_setup_runner.h"
 #include "procedures/end_message.h"
+#include "procedures/restart_plans.h"
 #include "procedures/shortcuts.h"
+
+#include <cwchar>
 
 namespace mossgate {
 
 namespace {
 
-constexpr int INSTALL_FOLDER_DEPTH = ComponentCount(INSTALL_SUB_PATH);
 constexpr const char* DRIVER_SETUPS[] = {DRIVER_C_SETUP, DRIVER_D_SETUP};
+constexpr size_t DRIVER_SETUP_COUNT = sizeof(DRIVER_SETUPS) / sizeof(DRIVER_SETUPS[0]);
 
 constexpr const char* PACKAGE_TEXT =
     "De-Installation package might be corrupted\nthanks to "
@@ -26,73 +31,77 @@ constexpr const char* PACKAGE_TEXT =
 constexpr const char* FOLDER_TEXT =
     "Failed to get target folder on system disk\nthanks to remove Mossgate manually...";
 
-int Fail(SetupContextRecord& context, const char* text, int result) {
-    ReportFailure(context, text);
-    return result;
-}
-
-bool IsRunningFromFolder(const SetupContextRecord& context, const char* folder) {
-    char programFolder[PATH_BYTES];
-    if (!CopyText(programFolder, sizeof(programFolder), context.setupProgramPath)) {
+// Whether the running program lies in the folder, by file identity: started
+// through a short name or another spelling, it is still the same folder.
+bool RunsFromFolder(const WCHAR* program, const WCHAR* folder) {
+    WCHAR programFolder[PATH_BYTES];
+    wmemcpy(programFolder, program, PATH_BYTES);
+    WCHAR* separator = wcsrchr(programFolder, L'\\');
+    if (separator == nullptr) {
         return false;
     }
-    CutAtLastSeparator(programFolder);
-    return lstrcmpiA(programFolder, folder) == 0;
+    *separator = L'\0';
+    return IsSameFileObject(programFolder, folder);
 }
 
 // Run from the copy in the install folder (the uninstall entry's command), the
 // program cannot delete itself: the copy and the folder go at the next restart,
-// which the user is asked for anyway.
+// which the user is asked for anyway. A folder that is an administrator's link
+// stays, emptied, now and then.
 void RemoveInstallFolder(SetupContextRecord& context) {
-    const bool runningFromIt = IsRunningFromFolder(context, context.installFolder);
-    DeleteFolderTree(context.installFolder);
-    if (runningFromIt && GetFileAttributesA(context.setupProgramPath) != INVALID_FILE_ATTRIBUTES) {
-        MoveFileExA(context.setupProgramPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-        MoveFileExA(context.installFolder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    OwnFolder folder;
+    WCHAR program[PATH_BYTES];
+    WCHAR installFolder[PATH_BYTES];
+    if (!OpenOwnFolder(context.installFolder, INSTALL_FOLDER_LEVELS,
+                       LinkRuleIn(PlaceOwner::AdministratorsOnly), Missing::Fail, folder)) {
+        return;
     }
-    context.installFolder[0] = '\0';
+    const bool runningFromIt = ReadProgramPath(program, PATH_BYTES) &&
+                               AnsiToWide(context.installFolder, installFolder, PATH_BYTES) &&
+                               RunsFromFolder(program, installFolder);
+    RemoveOpenedFolder(folder);
+    folder.handle.Reset();
+    if (runningFromIt && GetFileAttributesW(program) != INVALID_FILE_ATTRIBUTES) {
+        PlanDeletionAtRestart(program);
+        if (!folder.isLink) {
+            PlanDeletionAtRestart(installFolder);
+        }
+    }
 }
 
-// The drivers' setup programs from the program's own package, into a folder of this
-// run that is removed afterwards: for an install folder that lost them.
-bool TakeSetupProgramsFromPackage(SetupContextRecord& context, TemporaryFolder& folder) {
-    char c[PATH_BYTES];
-    char d[PATH_BYTES];
-    const char* const names[] = {c, d};
-    return folder.Create() && BuildDriverSetupName(c, sizeof(c), context, DRIVER_C_SETUP) &&
-           BuildDriverSetupName(d, sizeof(d), context, DRIVER_D_SETUP) &&
-           ExtractNamedEntries(context, folder.Path(), names, 2) == 1;
-}
-
-// The install folder as the program made it: its own levels real folders, no link
-// (one planted there is removed as a link). Below anything else nothing is the program's.
-bool InstallFolderIsOwn(const SetupContextRecord& context) {
-    RemoveLinkAtEnd(context.installFolder, INSTALL_FOLDER_DEPTH);
-    return IsRealFolderAtEnd(context.installFolder, INSTALL_FOLDER_DEPTH);
-}
-
-// Each driver's setup program in uninstall mode, C then D, from the install folder,
-// or from the package when the install folder no longer holds it.
-int RunDriverSetupsForRemoval(SetupContextRecord& context, bool ownFolder) {
-    TemporaryFolder fromPackage;
-    bool tried = false; // the package can be walked only once
+// Each driver's setup program where it always ran, in the install folder: one that
+// is missing there is taken from the program's own verified package, into the
+// install folder made again when it is gone (its access rights then come from
+// Program Files, as the first time). Nothing is ever put or started where an
+// ordinary user can write. -605, reported, when that cannot be done.
+int PutBackMissingSetupPrograms(SetupContextRecord& context) {
+    char names[DRIVER_SETUP_COUNT][PATH_BYTES];
+    const char* missing[DRIVER_SETUP_COUNT];
+    size_t count = 0;
     for (const char* baseName : DRIVER_SETUPS) {
         char program[PATH_BYTES];
-        const char* folder = context.installFolder;
-        if (!ownFolder || !BuildDriverSetupPath(program, sizeof(program), context, baseName) ||
-            ProbeReadable(program) != 1) {
-            if (!tried && !TakeSetupProgramsFromPackage(context, fromPackage)) {
-                fromPackage.Reset();
-            }
-            tried = true;
-            folder = fromPackage.Path();
+        if (!BuildDriverSetupPath(program, sizeof(program), context, baseName) ||
+            !BuildDriverSetupName(names[count], sizeof(names[count]), context, baseName)) {
+            return ReportDriverSetupNotStarted(context);
         }
-        // Nowhere to take it from: it counts as removed, as a missing program always did.
-        if (folder[0] == '\0') {
-            continue;
+        if (ProbeReadable(program) != 1) {
+            missing[count] = names[count];
+            ++count;
         }
-        if (const int result =
-                RunDriverSetupFrom(context, folder, baseName, DriverSetupMode::Uninstall)) {
+    }
+    if (count > 0 && (CreateFolderPath(context.installFolder) != 1 ||
+                      ExtractNamedEntries(context, context.installFolder, missing, count) != 1)) {
+        return ReportDriverSetupNotStarted(context);
+    }
+    return 0;
+}
+
+int RunDriverSetupsForRemoval(SetupContextRecord& context) {
+    if (const int result = PutBackMissingSetupPrograms(context)) {
+        return result;
+    }
+    for (const char* baseName : DRIVER_SETUPS) {
+        if (const int result = RunDriverSetup(context, baseName, DriverSetupMode::Uninstall)) {
             return result;
         }
     }
@@ -115,26 +124,25 @@ int DeletePackageFiles(const SetupContextRecord& context) {
 int RunUninstall(SetupContextRecord& context) {
     CopyText(context.errorCaption, sizeof(context.errorCaption), "MOSSGATE Uninstallation Error");
     if (LoadPackageDirectory(context) != 0) {
-        return Fail(context, PACKAGE_TEXT, UNINSTALL_PACKAGE_UNUSABLE);
+        return FailWith(context, PACKAGE_TEXT, UNINSTALL_PACKAGE_UNUSABLE);
     }
     if (ComposeInstallFolder(context, INSTALL_SUB_PATH) != 0) {
-        return Fail(context, FOLDER_TEXT, UNINSTALL_NO_PROGRAM_FILES);
+        return FailWith(context, FOLDER_TEXT, UNINSTALL_NO_PROGRAM_FILES);
     }
-    const bool ownFolder = InstallFolderIsOwn(context);
-    if (const int result = RunDriverSetupsForRemoval(context, ownFolder)) {
+    if (OwnerOfFolder(context.installFolder) != PlaceOwner::AdministratorsOnly) {
+        return FailWith(context, FOLDER_TEXT, UNINSTALL_NO_PROGRAM_FILES);
+    }
+    if (const int result = RunDriverSetupsForRemoval(context)) {
         return result;
     }
-    if (ownFolder) {
-        DeletePackageFiles(context);
-    }
+    DeletePackageFiles(context);
     RemoveStartMenuShortcuts();
     DeleteRegistryTree(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
-    if (ComposeInstallFolder(context, INSTALL_SUB_PATH) == 0) {
-        if (InstallFolderIsOwn(context)) {
-            RemoveInstallFolder(context);
-        }
-        context.installFolder[0] = '\0';
+    if (ComposeInstallFolder(context, INSTALL_SUB_PATH) == 0 &&
+        OwnerOfFolder(context.installFolder) == PlaceOwner::AdministratorsOnly) {
+        RemoveInstallFolder(context);
     }
+    context.installFolder[0] = '\0';
     if (silentMode == 0) {
         MessageBoxA(context.mainWindow, "Restart System to finish de-installation!",
                     "REBOOT YOUR SYSTEM", MB_SYSTEMMODAL | MB_ICONWARNING);

@@ -1,6 +1,5 @@
-// Files and folder trees: a chain of folders made, a whole file written, a folder
-// tree removed, and links (junctions, symbolic links) kept out of the program's
-// own folders.
+// Files and folders by path: a chain of folders made, a whole file written or
+// copied, a folder tree removed, and whether two paths name the same file.
 #pragma once
 
 #include <cstddef>
@@ -18,11 +17,8 @@ int CreateFolderPath(const char* path);
 // was written, else 0. A partly written file stays as it is.
 int WriteWholeFile(const char* path, const uint8_t* bytes, uint32_t size);
 
-// Removes the folder with its files and subfolders as far as it can; always 1.
-// Subfolders whose name begins with "." are left alone (and so their parent); a
-// junction or symbolic link, the folder itself included, is removed as a link and
-// never entered. Names outside the ANSI code page are walked exactly. The first
-// entry that cannot be removed ends the walk of its folder, so the walk always ends.
+// Removes the folder with its files and subfolders as far as it can (see
+// RemoveFolderContents); a link at the folder itself is left alone. Always 1.
 int DeleteFolderTree(const char* folder);
 
 // Copies source (an exact path) to target through a temporary file beside target
@@ -31,21 +27,18 @@ int DeleteFolderTree(const char* folder);
 // never written through.
 int CopyWholeFile(const wchar_t* source, const char* target);
 
-// Makes a new, empty folder of this process below the user's temporary folder and
-// puts its path into the buffer; false when none can be made.
-bool CreateTemporaryFolder(char* path, size_t cbPath);
+// Where a file or folder lies: its volume and its index there, the same by every
+// name and spelling (short names, links) that leads to it.
+struct FileIdentity {
+    uint32_t volume;
+    uint64_t index;
+};
+bool ReadFileIdentity(const wchar_t* path, FileIdentity& identity);
 
-// A link at one of the last `components` components of path is removed as a link
-// (never its target), and nothing below it is looked at. True when one was found.
-bool RemoveLinkAtEnd(const char* path, int components);
+// The running program's own file, exactly (UTF-16); false when it does not fit.
+bool ReadProgramPath(wchar_t* path, size_t cchPath);
 
-// True when each of the last `components` components of path is a folder and
-// none of them is a link.
-bool IsRealFolderAtEnd(const char* path, int components);
-
-// CreateFolderPath, with the last `components` levels made only as real folders:
-// a link there is removed as a link first, and below one that stays (or a file)
-// nothing is created. 1 when the whole path exists so afterwards, else 0.
-int CreateRealFolderPath(const char* path, int components);
+// True when both paths lead to one existing file or folder.
+bool IsSameFileObject(const wchar_t* first, const wchar_t* second);
 
 } // namespace mossgate

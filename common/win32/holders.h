@@ -6,8 +6,6 @@
 
 #include <windows.h>
 
-#include "common/win32/file_system.h"
-
 #include <objbase.h>
 #include <setupapi.h>
 
@@ -24,6 +22,12 @@ class UniqueHandle {
 
     HANDLE Get() const { return handle_; }
     bool Valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+    // Hands the handle to the caller, who closes it.
+    HANDLE Release() {
+        HANDLE handle = handle_;
+        handle_ = nullptr;
+        return handle;
+    }
     void Reset(HANDLE handle = nullptr) {
         if (Valid()) {
             CloseHandle(handle_);
@@ -190,29 +194,6 @@ class PageProtection {
     void* bytes_ = nullptr;
     size_t size_ = 0;
     DWORD previous_ = 0;
-};
-
-// A folder of its own below the user's temporary folder, removed with whatever is
-// in it when the scope ends.
-class TemporaryFolder {
-  public:
-    TemporaryFolder() = default;
-    ~TemporaryFolder() { Reset(); }
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-    // False when no folder could be made.
-    bool Create() { return path_[0] != '\0' || CreateTemporaryFolder(path_, sizeof(path_)); }
-    const char* Path() const { return path_; }
-    void Reset() {
-        if (path_[0] != '\0') {
-            DeleteFolderTree(path_);
-        }
-        path_[0] = '\0';
-    }
-
-  private:
-    char path_[MAX_PATH * 2] = "";
 };
 
 // A critical section for the life of its owner; ScopedLock holds it for one scope.

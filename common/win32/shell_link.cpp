@@ -2,6 +2,7 @@
 
 #include "common/portable/bounded_text.h"
 #include "common/portable/path_text.h"
+#include "common/win32/folder_handles.h"
 #include "common/win32/holders.h"
 #include "common/win32/wide_text.h"
 
@@ -14,55 +15,65 @@ namespace mossgate {
 
 namespace {
 
-constexpr size_t LINK_PATH_BYTES = 2048;
+constexpr size_t LINK_TEXT_BYTES = 2048;
+constexpr size_t LINK_NAME_CHARS = 256;
+// A shell link holds a few paths and texts; anything near this is not one.
+constexpr ULONGLONG MAX_LINK_BYTES = 1024 * 1024;
 
 // Defined here rather than taken from libuuid, which would bring its whole table.
 constexpr CLSID SHELL_LINK_CLASS = {
     0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 constexpr IID SHELL_LINK_A_INTERFACE = {
     0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr IID PERSIST_FILE_INTERFACE = {
-    0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID PERSIST_STREAM_INTERFACE = {
+    0x00000109, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-// Saves the link into a new file of its own beside linkPath, then renames it over
-// linkPath: a link planted at that name is replaced, never written through.
-HRESULT SaveByRename(IPersistFile* file, const char* linkPath) {
-    WCHAR wideLink[LINK_PATH_BYTES];
-    WCHAR folder[LINK_PATH_BYTES];
-    if (!AnsiToWide(linkPath, wideLink, LINK_PATH_BYTES)) {
-        return E_INVALIDARG;
-    }
-    wmemcpy(folder, wideLink, LINK_PATH_BYTES);
-    WCHAR* last = wcsrchr(folder, L'\\');
-    if (last == nullptr) {
-        return E_INVALIDARG;
-    }
-    *last = L'\0';
-    WCHAR temporary[MAX_PATH];
-    if (GetTempFileNameW(folder, L"lnk", 0, temporary) == 0) {
-        return HRESULT_FROM_WIN32(GetLastError());
-    }
-    HRESULT result = file->Save(temporary, TRUE);
-    if (SUCCEEDED(result) && !MoveFileExW(temporary, wideLink, MOVEFILE_REPLACE_EXISTING)) {
-        result = HRESULT_FROM_WIN32(GetLastError());
-    }
+// The link's bytes, as IPersistFile::Save would write them into a file.
+HRESULT SaveToMemory(IShellLinkA* link, HeapBuffer& bytes) {
+    ComPointer<IPersistStream> persist;
+    HRESULT result = link->QueryInterface(PERSIST_STREAM_INTERFACE, persist.Receive());
     if (FAILED(result)) {
-        DeleteFileW(temporary);
+        return result;
     }
-    return result;
+    ComPointer<IStream> stream;
+    result = CreateStreamOnHGlobal(nullptr, TRUE, reinterpret_cast<IStream**>(stream.Receive()));
+    if (FAILED(result)) {
+        return result;
+    }
+    result = persist->Save(stream.Get(), TRUE);
+    if (FAILED(result)) {
+        return result;
+    }
+    ULARGE_INTEGER size = {};
+    const LARGE_INTEGER start = {};
+    result = stream->Seek(start, STREAM_SEEK_CUR, &size);
+    if (FAILED(result)) {
+        return result;
+    }
+    if (size.QuadPart == 0 || size.QuadPart > MAX_LINK_BYTES ||
+        bytes.Reset(static_cast<size_t>(size.QuadPart)) == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    ULONG read = 0;
+    result = stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    if (SUCCEEDED(result)) {
+        result = stream->Read(bytes.As<void>(), static_cast<ULONG>(size.QuadPart), &read);
+    }
+    return SUCCEEDED(result) && read != size.QuadPart ? E_FAIL : result;
 }
 
 } // namespace
 
-bool BuildLinkPath(char* linkPath, size_t cbLinkPath, const char* folder, const char* name) {
-    return JoinPath(linkPath, cbLinkPath, folder, name) && AppendText(linkPath, cbLinkPath, ".LNK");
+bool BuildLinkFileName(wchar_t* fileName, size_t cchFileName, const char* name) {
+    char text[LINK_NAME_CHARS];
+    return CopyText(text, sizeof(text), name) && AppendText(text, sizeof(text), ".LNK") &&
+           AnsiToWide(text, fileName, cchFileName);
 }
 
-HRESULT CreateShortcut(const char* target, const char* folder, const char* name,
-                       const char* arguments) {
-    char linkPath[LINK_PATH_BYTES];
-    char workingFolder[LINK_PATH_BYTES];
-    if (!BuildLinkPath(linkPath, sizeof(linkPath), folder, name) ||
+HRESULT CreateShortcut(const char* target, HANDLE folder, const char* name, const char* arguments) {
+    wchar_t fileName[LINK_NAME_CHARS];
+    char workingFolder[LINK_TEXT_BYTES];
+    if (!BuildLinkFileName(fileName, LINK_NAME_CHARS, name) ||
         !CopyText(workingFolder, sizeof(workingFolder), target)) {
         return E_INVALIDARG;
     }
@@ -79,20 +90,22 @@ HRESULT CreateShortcut(const char* target, const char* folder, const char* name,
     link->SetArguments(arguments);
     link->SetWorkingDirectory(workingFolder);
 
-    ComPointer<IPersistFile> file;
-    result = link->QueryInterface(PERSIST_FILE_INTERFACE, file.Receive());
+    HeapBuffer bytes(0);
+    result = SaveToMemory(link.Get(), bytes);
     if (FAILED(result)) {
         return result;
     }
-    return SaveByRename(file.Get(), linkPath);
+    return ReplaceFileInFolder(folder, fileName, bytes.As<void>(), bytes.Size())
+               ? S_OK
+               : HRESULT_FROM_WIN32(ERROR_CANNOT_MAKE);
 }
 
-BOOL DeleteShortcut(const char* folder, const char* name) {
-    char path[LINK_PATH_BYTES];
-    if (!BuildLinkPath(path, sizeof(path), folder, name)) {
-        return FALSE;
-    }
-    return DeleteFileA(path);
+BOOL DeleteShortcut(HANDLE folder, const char* name) {
+    wchar_t fileName[LINK_NAME_CHARS];
+    return BuildLinkFileName(fileName, LINK_NAME_CHARS, name) &&
+                   DeleteFileInFolder(folder, fileName)
+               ? TRUE
+               : FALSE;
 }
 
 } // namespace mossgate

@@ -1,5 +1,6 @@
-// Shell links (.LNK files) made through the shell link object, and removed again.
-// COM must be initialised on the calling thread.
+// Shell links (.LNK files) made through the shell link object and written into a
+// folder through its handle, and removed again. COM must be initialised on the
+// calling thread.
 #pragma once
 
 #include <windows.h>
@@ -8,16 +9,17 @@
 
 namespace mossgate {
 
-// "<folder>\<name>.LNK"; false (nothing written) when it does not fit.
-bool BuildLinkPath(char* linkPath, size_t cbLinkPath, const char* folder, const char* name);
+// "<name>.LNK" in UTF-16; false when it does not fit.
+bool BuildLinkFileName(wchar_t* fileName, size_t cchFileName, const char* name);
 
-// Makes "<folder>\<name>.LNK" pointing at target, with the name as description and
-// the target's folder as working directory. Returns the HRESULT of the last COM
-// step that ran (0 on success).
-HRESULT CreateShortcut(const char* target, const char* folder, const char* name,
-                       const char* arguments);
+// Makes "<name>.LNK" in the folder (an open handle) pointing at target, with the
+// name as description and the target's folder as working directory. The link is
+// saved into memory and written as a new file through the folder's handle, so a
+// link planted at its name is replaced, never written through. Returns the HRESULT
+// of the last step that ran (0 on success).
+HRESULT CreateShortcut(const char* target, HANDLE folder, const char* name, const char* arguments);
 
-// Deletes "<folder>\<name>.LNK"; nonzero when deleted.
-BOOL DeleteShortcut(const char* folder, const char* name);
+// Deletes "<name>.LNK" in the folder; nonzero when it is gone.
+BOOL DeleteShortcut(HANDLE folder, const char* name);
 
 } // namespace mossgate

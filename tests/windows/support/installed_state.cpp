@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 namespace mossgate::testing {
@@ -145,35 +146,57 @@ std::string TempFolder(const std::string& name) {
     return folder;
 }
 
-bool MakeUnixLink(const std::string& target, const std::string& link) {
+std::string UnixPathOf(const std::string& path) {
     using UnixName = char*(CDECL*)(const WCHAR*);
     const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
     if (unixName == nullptr) {
+        return "";
+    }
+    WCHAR wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+    char* name = unixName(wide);
+    std::string text = name != nullptr ? name : "";
+    HeapFree(GetProcessHeap(), 0, name);
+    return text;
+}
+
+bool RunUnixTool(const std::string& tool, const std::string& options,
+                 const std::vector<std::string>& paths, const std::function<bool()>& done) {
+    std::string commandLine = options;
+    for (const std::string& path : paths) {
+        const std::string unixPath = UnixPathOf(path);
+        if (unixPath.empty()) {
+            return false;
+        }
+        commandLine += " \"" + unixPath + "\"";
+    }
+    ChildProcess child;
+    if (!StartProgram(tool, commandLine, child)) {
         return false;
     }
-    const auto toUnix = [unixName](const std::string& path) {
-        WCHAR wide[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-        char* name = unixName(wide);
-        std::string text = name != nullptr ? name : "";
-        HeapFree(GetProcessHeap(), 0, name);
-        return text;
-    };
-    // ln resolves a relative target from the link's folder: give it the Unix path.
-    const std::string commandLine = "-s \"" + toUnix(target) + "\" \"" + toUnix(link) + "\"";
-    ChildProcess ln;
-    if (!StartProgram("Z:\\bin\\ln", commandLine, ln)) {
-        return false;
-    }
-    // Wine's handle of a Unix process cannot be waited for: wait for the link instead.
+    // Wine's handle of a Unix process cannot be waited for: wait for its effect.
     for (int waited = 0; waited < 100; ++waited) {
-        if (GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        if (done()) {
             return true;
         }
         Sleep(100);
     }
     return false;
+}
+
+bool MakeUnixLink(const std::string& target, const std::string& link) {
+    // ln resolves a relative target from the link's folder: it gets the Unix path.
+    return RunUnixTool("Z:\\bin\\ln", "-s", {target, link}, [&link] {
+        return GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES;
+    });
+}
+
+bool MoveFromUnixSide(const std::string& from, const std::string& to) {
+    return RunUnixTool("Z:\\bin\\mv", "--", {from, to}, [&from, &to] {
+        return GetFileAttributesA(from.c_str()) == INVALID_FILE_ATTRIBUTES &&
+               GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES;
+    });
 }
 
 } // namespace mossgate::testing

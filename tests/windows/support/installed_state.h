@@ -45,4 +45,11 @@ std::string TempFolder(const std::string& name);
 // under Wine). `link` must not exist yet; false when the link could not be made.
 bool MakeUnixLink(const std::string& target, const std::string& link);
 
+// Moves a file or folder from the Unix side, where no Windows handle stops it: as a
+// user's process does on Windows where the program's handle does not stop it.
+bool MoveFromUnixSide(const std::string& from, const std::string& to);
+
+// The Unix path of a Windows path of the prefix; empty when there is none.
+std::string UnixPathOf(const std::string& path);
+
 } // namespace mossgate::testing

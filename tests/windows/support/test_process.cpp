@@ -67,4 +67,10 @@ std::string ReadWholeFile(const std::string& path) {
     return content.str();
 }
 
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out.flush());
+}
+
 } // namespace mossgate::testing

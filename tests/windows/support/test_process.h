@@ -32,5 +32,7 @@ HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeoutM
 
 bool FileExists(const std::string& path);
 std::string ReadWholeFile(const std::string& path);
+// Creates or replaces the file with exactly these bytes; false when it cannot.
+bool WriteWholeFile(const std::string& path, const std::string& bytes);
 
 } // namespace mossgate::testing

@@ -103,12 +103,23 @@ TEST_F(RunnerTest, ExitCodesAreJudgedPerMode) {
     }
 }
 
-TEST_F(RunnerTest, MissingProgramFailsInstallSilentlyAndCountsAsRemoved) {
-    DeleteFileA((folder_ + "\\MOSSGATE_C_Setup.exe").c_str());
-    EXPECT_EQ(RunDriverSetup(context_, "MOSSGATE_C_Setup", DriverSetupMode::Install),
-              DRIVER_SETUP_NOT_STARTED);
-    EXPECT_EQ(RunDriverSetup(context_, "MOSSGATE_C_Setup", DriverSetupMode::Uninstall), 0);
-    EXPECT_EQ(FailuresPosted(), 0);
+// A program that is not there, or not a program, never counts as removed, and the
+// window is told with a text of its own (it used to freeze, then end with 0).
+TEST_F(RunnerTest, ProgramThatCannotStartIsAReportedFailureInBothModes) {
+    const std::string program = folder_ + "\\MOSSGATE_C_Setup.exe";
+    for (const bool present : {false, true}) {
+        DeleteFileA(program.c_str());
+        if (present) {
+            ASSERT_TRUE(WriteWholeFile(program, "not a program"));
+        }
+        for (const DriverSetupMode mode : {DriverSetupMode::Install, DriverSetupMode::Uninstall}) {
+            CopyText(context_.errorText, sizeof(context_.errorText), "previous text");
+            EXPECT_EQ(RunDriverSetup(context_, "MOSSGATE_C_Setup", mode), DRIVER_SETUP_NOT_STARTED);
+            EXPECT_EQ(FailuresPosted(), 1);
+            EXPECT_EQ(std::string(context_.errorText).rfind("Failed to launch MOSSGATE", 0), 0u)
+                << context_.errorText;
+        }
+    }
     EXPECT_TRUE(StandinLogLines(log_).empty());
 }
 

@@ -1,5 +1,6 @@
 // Shortcuts through the real shell link object, and the registry value routines.
 #include "common/portable/bounded_text.h"
+#include "common/win32/folder_handles.h"
 #include "common/win32/holders.h"
 #include "common/win32/registry.h"
 #include "common/win32/shell_link.h"
@@ -51,10 +52,17 @@ std::string FreshFolder(const std::string& name) {
     return mossgate::testing::TempFolder("links-" + name);
 }
 
+HANDLE OpenFolder(const std::string& path, OwnFolder& folder) {
+    EXPECT_TRUE(OpenOwnFolder(path.c_str(), 1, LinkRule::Refuse, Missing::Fail, folder)) << path;
+    return folder.handle.Get();
+}
+
 TEST(Shortcuts, ThreeLinksWithExactNamesReadBackThroughTheShell) {
     ComApartment com;
     const std::string installFolder = FreshFolder("install");
     const std::string menuFolder = FreshFolder("menu");
+    OwnFolder menu;
+    const HANDLE menuHandle = OpenFolder(menuFolder, menu);
     const std::pair<const char*, const char*> links[] = {
         {"Readme", "readme.txt"},
         {"MOSSGATE C Control Panel", "MOSSGATE_C_ControlPanel.exe"},
@@ -63,7 +71,7 @@ TEST(Shortcuts, ThreeLinksWithExactNamesReadBackThroughTheShell) {
     for (const auto& [name, file] : links) {
         const std::string target = installFolder + "\\" + file;
         mossgate::testing::ReadWholeFile(target); // the target need not exist for the link
-        EXPECT_EQ(CreateShortcut(target.c_str(), (menuFolder + "\\").c_str(), name, nullptr), S_OK);
+        EXPECT_EQ(CreateShortcut(target.c_str(), menuHandle, name, nullptr), S_OK);
         const std::string linkPath = menuFolder + "\\" + name + ".LNK";
         ASSERT_TRUE(FileExists(linkPath)) << linkPath;
         const LinkContents contents = LoadLink(linkPath);
@@ -73,15 +81,18 @@ TEST(Shortcuts, ThreeLinksWithExactNamesReadBackThroughTheShell) {
         EXPECT_EQ(contents.arguments, "");
     }
     // Saving over an existing link replaces it.
-    ASSERT_EQ(CreateShortcut("C:\\second\\b.exe", menuFolder.c_str(), "Readme", nullptr), S_OK);
+    ASSERT_EQ(CreateShortcut("C:\\second\\b.exe", menuHandle, "Readme", nullptr), S_OK);
     const LinkContents contents = LoadLink(menuFolder + "\\Readme.LNK");
     EXPECT_EQ(lstrcmpiA(contents.target.c_str(), "C:\\second\\b.exe"), 0) << contents.target;
     EXPECT_EQ(lstrcmpiA(contents.workingFolder.c_str(), "C:\\second"), 0);
+    EXPECT_TRUE(DeleteShortcut(menuHandle, "Readme"));
+    EXPECT_FALSE(FileExists(menuFolder + "\\Readme.LNK"));
 }
 
 TEST(Shortcuts, WithoutComTheFirstStepFailsAndNoFileIsMade) {
     const std::string folder = FreshFolder("nocom");
-    EXPECT_NE(CreateShortcut("C:\\x\\a.exe", folder.c_str(), "Readme", nullptr), S_OK);
+    OwnFolder opened;
+    EXPECT_NE(CreateShortcut("C:\\x\\a.exe", OpenFolder(folder, opened), "Readme", nullptr), S_OK);
     EXPECT_FALSE(FileExists(folder + "\\Readme.LNK"));
 }
 
@@ -136,9 +147,8 @@ TEST(RegistryValues, OverlongOrUnterminatedValuesNeverOverflow) {
     const std::string full(4095, 'F');
     SetUserValue("Full", REG_SZ, full.data(), 4095);
     std::memset(large, 'Z', sizeof(large));
-    if (ReadUserStringValue(kTestKey, "Full", large, sizeof(large)) == 1) {
-        EXPECT_EQ(strnlen(large, sizeof(large)), 4050u);
-    }
+    ASSERT_EQ(ReadUserStringValue(kTestKey, "Full", large, sizeof(large)), 1);
+    EXPECT_EQ(strnlen(large, sizeof(large)), 4050u);
 }
 
 TEST(RegistryValues, MachineKeyIsCreatedOnceAndValuesReplaced) {

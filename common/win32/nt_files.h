@@ -1,0 +1,77 @@
+// The native file calls that work through a folder's handle instead of a path: a
+// name opened relative to an open folder, a folder's entries read from its handle,
+// a file deleted through its own handle, a handle's attributes and file index. A
+// name that a path resolves again on every use can be swapped between a check and
+// its use; a handle keeps naming the object it opened. NT has had these calls since
+// its first versions, so they are imported, not looked up.
+#pragma once
+
+#include "common/win32/holders.h"
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace mossgate {
+
+using NtStatus = LONG;
+
+// A name is at most 255 UTF-16 units on every file system Windows ships.
+constexpr size_t ENTRY_NAME_CHARS = 256;
+
+// One entry of a folder, as the folder's handle lists it.
+struct FolderEntry {
+    wchar_t name[ENTRY_NAME_CHARS];
+    DWORD attributes;
+    uint64_t fileId;
+};
+
+enum class Disposition { OpenExisting, OpenOrCreate, CreateNew };
+
+// Opens `name` (one component, no separator) inside `folder`, never resolving any
+// path above it. Folder handles allow listing, adding entries and deletion and are
+// opened for synchronous use; links are opened as themselves unless `followLink`.
+// The native status: 0 on success, else out stays empty.
+NtStatus OpenFolderRelative(HANDLE folder, const wchar_t* name, Disposition disposition,
+                            bool followLink, UniqueHandle& out);
+NtStatus OpenFileForDeletion(HANDLE folder, const wchar_t* name, UniqueHandle& out);
+NtStatus CreateNewFileForWriting(HANDLE folder, const wchar_t* name, UniqueHandle& out);
+
+constexpr NtStatus STATUS_NAME_TAKEN = static_cast<NtStatus>(0xC0000035L);
+constexpr NtStatus STATUS_NAME_MISSING = static_cast<NtStatus>(0xC0000034L);
+constexpr NtStatus STATUS_PATH_MISSING = static_cast<NtStatus>(0xC000003AL);
+
+// The attributes of what the handle names: for a link opened as itself, the link's.
+bool QueryHandleAttributes(HANDLE handle, DWORD& attributes);
+// The file index of what the handle names, unique on its volume.
+bool QueryFileId(HANDLE handle, uint64_t& fileId);
+
+// Asks for the deletion of what the handle names, done when its last handle closes.
+bool MarkForDeletion(HANDLE handle);
+
+// The entry of `name` as `folder` lists it. The first listing on a handle fixes the
+// names it matches, so this must be the only listing ever made on that handle.
+bool FindFolderEntry(HANDLE folder, const wchar_t* name, FolderEntry& entry);
+
+// Every entry of a folder, "." and ".." included, in one pass through its handle;
+// the only listing made on that handle. Entries added during the pass may or may
+// not be seen. Owns no handle; not an owner class.
+class FolderListing {
+  public:
+    explicit FolderListing(HANDLE folder) : folder_(folder) {}
+
+    // False at the end of the listing or when it cannot be read.
+    bool Next(FolderEntry& entry);
+
+  private:
+    bool Refill();
+
+    HANDLE folder_;
+    HeapBuffer batch_{16 * 1024};
+    size_t filled_ = 0;
+    size_t offset_ = 0;
+    bool started_ = false;
+    bool ended_ = false;
+};
+
+} // namespace mossgate

@@ -1,0 +1,81 @@
+#include "procedures/portable/restart_plans.h"
+
+namespace mossgate {
+
+namespace {
+
+// The length of the text at `at`, or cchList when it has no zero before the end.
+size_t TextLength(const char16_t* list, size_t cchList, size_t at) {
+    size_t end = at;
+    while (end < cchList && list[end] != u'\0') {
+        ++end;
+    }
+    return end < cchList ? end - at : cchList;
+}
+
+bool OnlyZerosFrom(const char16_t* list, size_t cchList, size_t at) {
+    for (; at < cchList; ++at) {
+        if (list[at] != u'\0') {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Append(char16_t* out, size_t cchOut, size_t& written, const char16_t* text, size_t cch) {
+    if (cch >= cchOut - written) {
+        return false;
+    }
+    for (size_t i = 0; i < cch; ++i) {
+        out[written + i] = text[i];
+    }
+    out[written + cch] = u'\0';
+    written += cch + 1;
+    return true;
+}
+
+} // namespace
+
+RestartPlanEdit DropPlannedDeletions(const char16_t* list, size_t cchList, char16_t* out,
+                                     size_t cchOut, DeletionFilter drop, void* context) {
+    RestartPlanEdit edit = {false, 0, 0, 0};
+    if (list == nullptr || out == nullptr || drop == nullptr) {
+        return edit;
+    }
+    size_t written = 0;
+    size_t at = 0;
+    while (at < cchList && list[at] != u'\0') {
+        const size_t cchSource = TextLength(list, cchList, at);
+        const size_t targetAt = at + cchSource + 1;
+        if (cchSource == cchList || targetAt >= cchList) {
+            return edit;
+        }
+        const size_t cchTarget = TextLength(list, cchList, targetAt);
+        if (cchTarget == cchList) {
+            return edit;
+        }
+        if (cchTarget == 0 && drop(list + at, cchSource, context)) {
+            ++edit.pairsDropped;
+        } else if (Append(out, cchOut, written, list + at, cchSource) &&
+                   Append(out, cchOut, written, list + targetAt, cchTarget)) {
+            ++edit.pairsKept;
+        } else {
+            return edit;
+        }
+        at = targetAt + cchTarget + 1;
+    }
+    if (!OnlyZerosFrom(list, cchList, at)) {
+        return edit;
+    }
+    if (written > 0) {
+        if (written >= cchOut) {
+            return edit;
+        }
+        out[written++] = u'\0';
+    }
+    edit.wellFormed = true;
+    edit.cchOut = written;
+    return edit;
+}
+
+} // namespace mossgate

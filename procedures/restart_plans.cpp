@@ -1,0 +1,113 @@
+#include "procedures/restart_plans.h"
+
+#include "common/win32/file_system.h"
+#include "common/win32/holders.h"
+#include "procedures/portable/restart_plans.h"
+
+#include <cwchar>
+
+namespace mossgate {
+
+namespace {
+
+constexpr const wchar_t* SESSION_MANAGER_KEY = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+constexpr const wchar_t* PENDING_OPERATIONS_VALUE = L"PendingFileRenameOperations";
+constexpr size_t PATH_CHARS = 1024;
+// The system's own limit for the list is far below this.
+constexpr DWORD MAX_LIST_BYTES = 16 * 1024 * 1024;
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+
+struct OwnPaths {
+    const wchar_t* const* paths;
+    size_t count;
+};
+
+// The list names files in the native form "\??\C:\..." or "\??\UNC\server\...".
+bool ToWin32Path(const char16_t* source, size_t cchSource, wchar_t (&path)[PATH_CHARS]) {
+    const wchar_t* text = reinterpret_cast<const wchar_t*>(source);
+    if (cchSource < 4 || wcsncmp(text, L"\\??\\", 4) != 0) {
+        return false;
+    }
+    text += 4;
+    cchSource -= 4;
+    size_t at = 0;
+    if (cchSource >= 4 && _wcsnicmp(text, L"UNC\\", 4) == 0) {
+        path[at++] = L'\\';
+        text += 3;
+        cchSource -= 3;
+    }
+    if (cchSource >= PATH_CHARS - at) {
+        return false;
+    }
+    wmemcpy(path + at, text, cchSource);
+    path[at + cchSource] = L'\0';
+    return true;
+}
+
+bool NamesOwnPath(const char16_t* source, size_t cchSource, void* context) {
+    const auto* own = static_cast<const OwnPaths*>(context);
+    wchar_t path[PATH_CHARS];
+    if (!ToWin32Path(source, cchSource, path)) {
+        return false;
+    }
+    for (size_t i = 0; i < own->count; ++i) {
+        if (IsSameFileObject(path, own->paths[i])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ReadList(HKEY key, HeapBuffer& list, DWORD& cbList) {
+    DWORD type = 0;
+    cbList = 0;
+    const LONG sized = RegQueryValueExW(key, PENDING_OPERATIONS_VALUE, nullptr, &type, nullptr, &cbList);
+    if (sized != ERROR_SUCCESS || type != REG_MULTI_SZ || cbList > MAX_LIST_BYTES ||
+        list.Reset(cbList + sizeof(wchar_t)) == nullptr) {
+        return false;
+    }
+    return RegQueryValueExW(key, PENDING_OPERATIONS_VALUE, nullptr, &type, list.As<BYTE>(),
+                            &cbList) == ERROR_SUCCESS &&
+           type == REG_MULTI_SZ;
+}
+
+} // namespace
+
+bool PlanDeletionAtRestart(const wchar_t* path) {
+    return MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+}
+
+bool CancelDeletionsAtRestart(const wchar_t* const* paths, size_t count) {
+    UniqueRegKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SESSION_MANAGER_KEY, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                      key.Receive()) != ERROR_SUCCESS) {
+        return false;
+    }
+    HeapBuffer list(0);
+    DWORD cbList = 0;
+    if (!ReadList(key.Get(), list, cbList)) {
+        // No list at all holds no such deletion.
+        return RegQueryValueExW(key.Get(), PENDING_OPERATIONS_VALUE, nullptr, nullptr, nullptr,
+                                nullptr) == ERROR_FILE_NOT_FOUND;
+    }
+    const size_t cchList = cbList / sizeof(char16_t);
+    HeapBuffer kept((cchList + 1) * sizeof(char16_t));
+    OwnPaths own = {paths, count};
+    const RestartPlanEdit edit =
+        DropPlannedDeletions(list.As<char16_t>(), cchList, kept.As<char16_t>(), cchList + 1,
+                             NamesOwnPath, &own);
+    if (!edit.wellFormed) {
+        return false;
+    }
+    if (edit.pairsDropped == 0) {
+        return true;
+    }
+    if (edit.pairsKept == 0) {
+        return RegDeleteValueW(key.Get(), PENDING_OPERATIONS_VALUE) == ERROR_SUCCESS;
+    }
+    return RegSetValueExW(key.Get(), PENDING_OPERATIONS_VALUE, 0, REG_MULTI_SZ, kept.As<BYTE>(),
+                          static_cast<DWORD>(edit.cchOut * sizeof(char16_t))) == ERROR_SUCCESS;
+}
+
+} // namespace mossgate

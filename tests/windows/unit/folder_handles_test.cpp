@@ -1,0 +1,160 @@
+// The program's own folders opened once and worked in through their handles, with
+// real links: Unix links made in the prefix, which Windows code sees as reparse
+// points. Swaps are made from the Unix side, as a user's process would make them on
+// Windows where the program's handle does not stop them.
+#include "common/win32/folder_handles.h"
+#include "tests/windows/support/installed_state.h"
+#include "tests/windows/support/test_process.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+using namespace mossgate;
+using namespace mossgate::testing;
+
+// A folder of the test with two files and a subfolder that must never be touched.
+std::string Outside(const std::string& name) {
+    const std::string folder = TempFolder("outside-" + name);
+    CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
+    for (const char* file : {"\\a.txt", "\\new.txt.keep", "\\sub\\deep.txt"}) {
+        WriteWholeFile(folder + file, "keep");
+    }
+    return folder;
+}
+
+void ExpectUntouched(const std::string& folder) {
+    for (const char* file : {"\\a.txt", "\\new.txt.keep", "\\sub\\deep.txt"}) {
+        EXPECT_EQ(ReadWholeFile(folder + file), "keep") << folder + file;
+    }
+    EXPECT_FALSE(FileExists(folder + "\\new.txt"));
+    EXPECT_FALSE(FileExists(folder + "\\made"));
+}
+
+TEST(OwnFolders, LevelsAreOpenedOneByOneAndLinksOnlyFollowedByTheRule) {
+    const std::string base = TempFolder("own-levels");
+    OwnFolder folder;
+    ASSERT_TRUE(OpenOwnFolder((base + "\\A\\B").c_str(), 2, LinkRule::Refuse, Missing::Create,
+                              folder));
+    EXPECT_TRUE(FileExists(base + "\\A\\B"));
+    EXPECT_FALSE(folder.isLink);
+
+    const std::string outside = Outside("levels");
+    ASSERT_TRUE(MakeUnixLink(outside, base + "\\L"));
+    EXPECT_FALSE(OpenOwnFolder((base + "\\L\\sub").c_str(), 2, LinkRule::Refuse, Missing::Fail,
+                               folder));
+    EXPECT_FALSE(OpenOwnFolder((base + "\\L\\made").c_str(), 2, LinkRule::Refuse, Missing::Create,
+                               folder));
+    EXPECT_FALSE(OpenOwnFolder((base + "\\L").c_str(), 1, LinkRule::Refuse, Missing::Fail, folder));
+    EXPECT_FALSE(folder.handle.Valid());
+    ExpectUntouched(outside);
+
+    // The administrators' rule: the link is the folder it stands for, and known as a link.
+    ASSERT_TRUE(OpenOwnFolder((base + "\\L").c_str(), 1, LinkRule::Follow, Missing::Fail, folder));
+    EXPECT_TRUE(folder.isLink);
+    ASSERT_TRUE(OpenOwnFolder((base + "\\L\\sub").c_str(), 2, LinkRule::Follow, Missing::Fail,
+                              folder));
+    EXPECT_FALSE(folder.isLink) << "only the last level counts";
+
+    // A file where a level belongs is no folder under either rule.
+    WriteWholeFile(base + "\\F", "file");
+    for (const LinkRule rule : {LinkRule::Refuse, LinkRule::Follow}) {
+        EXPECT_FALSE(OpenOwnFolder((base + "\\F\\x").c_str(), 2, rule, Missing::Create, folder));
+    }
+    EXPECT_EQ(ReadWholeFile(base + "\\F"), "file");
+}
+
+TEST(OwnFolders, FolderSwappedAfterItsCheckKeepsTheWorkWhereItWasOpened) {
+    const std::string base = TempFolder("own-swap");
+    const std::string folderPath = base + "\\S";
+    OwnFolder folder;
+    ASSERT_TRUE(OpenOwnFolder(folderPath.c_str(), 1, LinkRule::Refuse, Missing::Create, folder));
+    WriteWholeFile(folderPath + "\\a.txt", "ours");
+    CreateDirectoryA((folderPath + "\\sub").c_str(), nullptr);
+
+    // While the program holds its folder, a Windows process cannot move it away.
+    EXPECT_FALSE(MoveFileA(folderPath.c_str(), (base + "\\moved").c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+
+    // Where that does not hold, the folder is swapped for a link to another one.
+    const std::string outside = Outside("swap");
+    ASSERT_TRUE(MoveFromUnixSide(folderPath, base + "\\moved"));
+    ASSERT_TRUE(MakeUnixLink(outside, folderPath));
+
+    const char bytes[] = "link";
+    ReplaceFileInFolder(folder.handle.Get(), L"new.txt", bytes, sizeof(bytes));
+    RemoveFolderContents(folder.handle.Get());
+    ExpectUntouched(outside);
+    EXPECT_TRUE(FileExists(base + "\\moved\\new.txt")) << "written where it was opened";
+}
+
+TEST(OwnFolders, ReplacingNeverWritesThroughWhatStandsAtTheName) {
+    const std::string base = TempFolder("own-replace");
+    OwnFolder folder;
+    ASSERT_TRUE(OpenOwnFolder(base.c_str(), 1, LinkRule::Refuse, Missing::Fail, folder));
+    const char bytes[] = "new";
+    WriteWholeFile(base + "\\plain.LNK", "an older and longer content");
+    EXPECT_TRUE(ReplaceFileInFolder(folder.handle.Get(), L"plain.LNK", bytes, 3));
+    EXPECT_EQ(ReadWholeFile(base + "\\plain.LNK"), "new");
+
+    // A folder link at the name (Wine shows a file link as the file it leads to,
+    // and deletes that file for any program that deletes the link).
+    const std::string outside = Outside("replace");
+    ASSERT_TRUE(MakeUnixLink(outside, base + "\\planted.LNK"));
+    EXPECT_FALSE(ReplaceFileInFolder(folder.handle.Get(), L"planted.LNK", bytes, 3));
+    EXPECT_FALSE(DeleteFileInFolder(folder.handle.Get(), L"planted.LNK"));
+    ExpectUntouched(outside);
+    EXPECT_TRUE(GetFileAttributesA((base + "\\planted.LNK").c_str()) &
+                FILE_ATTRIBUTE_REPARSE_POINT)
+        << "the user's link stays theirs";
+}
+
+TEST(OwnFolders, WalkPassesOverDotFoldersAndLinksAndStopsAtWhatStays) {
+    const std::string base = TempFolder("own-walk");
+    const std::string tree = base + "\\T";
+    for (const char* folder : {"", "\\sub", "\\sub\\deeper", "\\.keep"}) {
+        CreateDirectoryA((tree + folder).c_str(), nullptr);
+    }
+    for (const char* file : {"\\one.txt", "\\.hidden.txt", "\\sub\\two.txt", "\\sub\\deeper\\3",
+                             "\\.keep\\kept.txt"}) {
+        WriteWholeFile(tree + file, "x");
+    }
+    const std::string outside = Outside("walk");
+    ASSERT_TRUE(MakeUnixLink(outside, tree + "\\link"));
+
+    RemoveOwnFolder(tree.c_str(), 1, LinkRule::Refuse);
+    ExpectUntouched(outside);
+    EXPECT_TRUE(FileExists(tree + "\\.keep\\kept.txt"));
+    EXPECT_TRUE(FileExists(tree + "\\link"));
+    EXPECT_FALSE(FileExists(tree + "\\one.txt"));
+    EXPECT_FALSE(FileExists(tree + "\\.hidden.txt"));
+    EXPECT_FALSE(FileExists(tree + "\\sub"));
+
+    // A file held without sharing cannot go, and its folder stays with it.
+    const std::string held = base + "\\H";
+    CreateDirectoryA(held.c_str(), nullptr);
+    WriteWholeFile(held + "\\locked.txt", "x");
+    UniqueHandle holder(CreateFileA((held + "\\locked.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder.Valid());
+    RemoveOwnFolder(held.c_str(), 1, LinkRule::Refuse);
+    EXPECT_TRUE(FileExists(held + "\\locked.txt"));
+    holder.Reset();
+    RemoveOwnFolder(held.c_str(), 1, LinkRule::Refuse);
+    EXPECT_FALSE(FileExists(held));
+
+    // Followed as the administrators' link, the folder it stands for is emptied and
+    // the link stays.
+    const std::string linked = TempFolder("own-linked-target");
+    WriteWholeFile(linked + "\\ours.txt", "x");
+    ASSERT_TRUE(MakeUnixLink(linked, base + "\\admin"));
+    RemoveOwnFolder((base + "\\admin").c_str(), 1, LinkRule::Follow);
+    EXPECT_FALSE(FileExists(linked + "\\ours.txt"));
+    EXPECT_TRUE(FileExists(base + "\\admin"));
+}
+
+} // namespace
