@@ -15,6 +15,13 @@ add_executable(mossgate-package ${MOSSGATE_PACKAGE_TOOL_SOURCES})
 target_compile_options(mossgate-package PRIVATE ${MOSSGATE_WARNINGS})
 target_link_libraries(mossgate-package PRIVATE mossgate_core)
 
+# The ordinary user beside the program in the Windows scenarios (a Linux process
+# that watches and swaps in the prefix's folders).
+add_executable(ordinary_user tests/windows/support/ordinary_user.cpp)
+target_compile_options(ordinary_user PRIVATE ${MOSSGATE_WARNINGS})
+# Static: the WoW64 runtime starts it inside its chroot.
+target_link_options(ordinary_user PRIVATE -static)
+
 if(MOSSGATE_HOST_TOOLS_ONLY)
     return()
 endif()

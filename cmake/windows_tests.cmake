@@ -74,7 +74,9 @@ target_compile_options(scenario_tests PRIVATE ${MOSSGATE_WARNINGS})
 # OLEACC's IID_IAccessible is a code thunk in MinGW's x86_64 import library: the
 # tests take the identifier from __uuidof instead.
 target_link_libraries(scenario_tests PRIVATE windows_test_support gtest_main oleacc oleaut32)
-add_dependencies(scenario_tests MOSSGATE_CD_Pack_Setup)
+add_dependencies(scenario_tests MOSSGATE_CD_Pack_Setup host_tools)
+target_compile_definitions(scenario_tests PRIVATE
+    MOSSGATE_ORDINARY_USER="${MOSSGATE_HOST_TOOLS}/ordinary_user")
 add_executable(trace_program WIN32 tests/windows/support/trace_program.cpp)
 target_include_directories(trace_program PRIVATE ${PROJECT_SOURCE_DIR})
 add_executable(resource_patch tests/windows/support/resource_patch.cpp)

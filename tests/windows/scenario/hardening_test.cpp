@@ -66,29 +66,78 @@ TEST(LinkAtMakerFolder, InstallMakesNoShortcutThroughIt) {
     }
 }
 
-TEST(LinkAtInstallFolder, RemovalDeletesNothingThroughIt) {
-    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
-    const std::string outside = OutsideFolder("outside-install");
-    PlantFolderLink(InstallFolder(), outside);
-    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
-    ExpectUntouched(outside);
-    EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 0) << "the setup programs come from the package";
-
-    // Installing where the link still stands: nothing is written through it.
-    const std::optional<int32_t> result = RunSetup(TwinPath(), "-h -i");
-    ExpectUntouched(outside);
-    EXPECT_FALSE(FileExists(outside + "\\MOSSGATE_C_Setup.exe"));
-    EXPECT_TRUE(result == std::optional<int32_t>(-3) || result == std::optional<int32_t>(0));
+// Program Files is the administrators': a junction or a mounted volume there (how
+// programs are moved to another disk) is their choice, followed and never removed.
+// Here a link in the prefix stands for both.
+std::string AdministratorsTarget(const std::string& name) {
+    const std::string target = "C:\\Moved\\" + name;
+    EXPECT_EQ(mossgate::CreateFolderPath(target.c_str()), 1);
+    mossgate::WriteWholeFile((target + "\\theirs.txt").c_str(), kPrecious, sizeof(kPrecious));
+    return target;
 }
 
-TEST(LinkAtShortcut, TheLinkIsReplacedNeverWrittenThrough) {
+void ExpectInstalledIn(const std::string& folder) {
+    for (const auto& [name, source] : PackageSources()) {
+        EXPECT_EQ(ReadWholeFile(folder + "\\" + name), ReadWholeFile(source)) << name;
+    }
+}
+
+bool IsLink(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+TEST(AdministratorsLinkAtMakerFolder, FollowedForInstallAndRemovalAndNeverRemoved) {
+    const std::string maker = InstallFolder().substr(0, InstallFolder().rfind('\\'));
+    const std::string target = AdministratorsTarget("KS");
+    ASSERT_TRUE(MakeUnixLink(target, maker));
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    ExpectInstalledIn(target + "\\MOSSGATE_CD_Pack");
+    EXPECT_TRUE(IsLink(maker));
+
+    // A failing removal leaves everything as it was, the link included.
+    SetChildEnvironment("MOSSGATE_STANDIN_EXIT_D", "-5");
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(-20));
+    SetChildEnvironment("MOSSGATE_STANDIN_EXIT_D", nullptr);
+    EXPECT_TRUE(IsLink(maker));
+    EXPECT_TRUE(FileExists(InstallFolder() + "\\readme.txt"));
+    EXPECT_TRUE(UninstallKeyExists());
+
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
+    EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 0);
+    EXPECT_FALSE(FileExists(target + "\\MOSSGATE_CD_Pack"));
+    EXPECT_TRUE(IsLink(maker)) << "the maker's other products stay reachable";
+    EXPECT_EQ(ReadWholeFile(target + "\\theirs.txt"), "keep");
+}
+
+TEST(AdministratorsLinkAtInstallFolder, FollowedAndEmptiedButNeverRemoved) {
+    const std::string folder = InstallFolder();
+    ASSERT_EQ(mossgate::CreateFolderPath(folder.substr(0, folder.rfind('\\')).c_str()), 1);
+    const std::string target = AdministratorsTarget("Pack");
+    ASSERT_TRUE(MakeUnixLink(target, folder));
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    ExpectInstalledIn(target);
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
+    EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 0);
+    EXPECT_FALSE(FileExists(target + "\\readme.txt"));
+    EXPECT_TRUE(IsLink(folder));
+    EXPECT_TRUE(FileExists(target));
+}
+
+// A link where a shortcut goes stays the user's: no shortcut is written through it
+// or in its place. (A folder link: Wine shows a link to a file as that file, and
+// deletes the file for any program that deletes the link.)
+TEST(LinkAtShortcut, NothingIsWrittenThroughIt) {
     const std::string outside = OutsideFolder("outside-link");
     CreateDirectoryA((UserProgramsFolder() + "\\Kestrine").c_str(), nullptr);
     CreateDirectoryA(UserStartMenuFolder().c_str(), nullptr);
-    ASSERT_TRUE(MakeUnixLink(outside + "\\precious.txt", UserStartMenuFolder() + "\\Readme.LNK"));
+    ASSERT_TRUE(MakeUnixLink(outside, UserStartMenuFolder() + "\\Readme.LNK"));
     EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
     ExpectUntouched(outside);
-    EXPECT_NE(ReadWholeFile(UserStartMenuFolder() + "\\Readme.LNK"), "keep");
+    EXPECT_TRUE(IsLink(UserStartMenuFolder() + "\\Readme.LNK"));
+    EXPECT_TRUE(FileExists(UserStartMenuFolder() + "\\MOSSGATE C Control Panel.LNK"));
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
+    ExpectUntouched(outside);
 }
 
 TEST(NamesOutsideTheCodePage, InstallAndRemovalWorkWithThem) {
@@ -139,7 +188,7 @@ TEST(ProgramCopyFails, NoUninstallEntryAFailureAndTheProgramStillRemovesIt) {
     EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 0);
 }
 
-TEST(InstallFolderLost, RemovalTakesTheSetupProgramsFromThePackage) {
+TEST(InstallFolderLost, RemovalPutsTheSetupProgramsBackFromThePackage) {
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
     mossgate::DeleteFolderTree(InstallFolder().c_str());
     ASSERT_FALSE(FileExists(InstallFolder()));
@@ -148,9 +197,12 @@ TEST(InstallFolderLost, RemovalTakesTheSetupProgramsFromThePackage) {
     EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
     const auto starts = StandinLogLines(log);
     ASSERT_EQ(starts.size(), 2u) << "both drivers' setup programs ran";
-    EXPECT_EQ(starts[0].find(InstallFolder()), std::string::npos) << starts[0];
+    for (const std::string& start : starts) {
+        EXPECT_EQ(start.rfind(InstallFolder() + "\\", 0), 0u) << start;
+        EXPECT_EQ(start.substr(start.rfind('\t') + 1), InstallFolder()) << "working folder";
+    }
     EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 0);
-    EXPECT_FALSE(FileExists(starts[0].substr(0, starts[0].find('\t')))) << "its folder is removed";
+    EXPECT_FALSE(FileExists(InstallFolder())) << "the folder made again is removed";
     EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0)) << "installs again";
 }
 

@@ -199,4 +199,69 @@ bool MoveFromUnixSide(const std::string& from, const std::string& to) {
     });
 }
 
+bool RemoveFromUnixSide(const std::string& path) {
+    return RunUnixTool("Z:\\bin\\rm", "-rf --", {path}, [&path] {
+        return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+    });
+}
+
+namespace {
+
+constexpr const wchar_t* kSessionManager = L"System\\CurrentControlSet\\Control\\Session Manager";
+constexpr const wchar_t* kPendingRenames = L"PendingFileRenameOperations";
+
+} // namespace
+
+std::vector<std::wstring> PendingRenames() {
+    std::vector<std::wstring> texts;
+    DWORD cbValue = 0;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames, RRF_RT_REG_MULTI_SZ,
+                     nullptr, nullptr, &cbValue) != ERROR_SUCCESS) {
+        return texts;
+    }
+    std::wstring value(cbValue / sizeof(wchar_t) + 2, L'\0');
+    cbValue = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames, RRF_RT_REG_MULTI_SZ,
+                     nullptr, value.data(), &cbValue) != ERROR_SUCCESS) {
+        return texts;
+    }
+    // Pairs end with an empty text; a target is empty too, so count pairs.
+    size_t at = 0;
+    while (at < value.size() && value[at] != L'\0') {
+        const std::wstring source(value.c_str() + at);
+        at += source.size() + 1;
+        const std::wstring target(at < value.size() ? value.c_str() + at : L"");
+        at += target.size() + 1;
+        texts.push_back(source);
+        texts.push_back(target);
+    }
+    return texts;
+}
+
+void SetPendingRenames(const std::vector<std::wstring>& texts) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) !=
+        ERROR_SUCCESS) {
+        return;
+    }
+    if (texts.empty()) {
+        RegDeleteValueW(key, kPendingRenames);
+    } else {
+        std::wstring value;
+        for (const std::wstring& text : texts) {
+            value += text;
+            value.push_back(L'\0');
+        }
+        value.push_back(L'\0');
+        RegSetValueExW(key, kPendingRenames, 0, REG_MULTI_SZ,
+                       reinterpret_cast<const BYTE*>(value.data()),
+                       static_cast<DWORD>(value.size() * sizeof(wchar_t)));
+    }
+    RegCloseKey(key);
+}
+
+std::wstring PlannedName(const std::string& path) {
+    return L"\\??\\" + std::wstring(path.begin(), path.end());
+}
+
 } // namespace mossgate::testing

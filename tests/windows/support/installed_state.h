@@ -49,6 +49,17 @@ bool MakeUnixLink(const std::string& target, const std::string& link);
 // user's process does on Windows where the program's handle does not stop it.
 bool MoveFromUnixSide(const std::string& from, const std::string& to);
 
+// Deletes a file or a folder tree (a link as itself) from the Unix side.
+bool RemoveFromUnixSide(const std::string& path);
+
+// The texts of the restart plans (PendingFileRenameOperations), in order: source,
+// target, source, target... Empty when there are none.
+std::vector<std::wstring> PendingRenames();
+// Replaces them (no texts: the value goes).
+void SetPendingRenames(const std::vector<std::wstring>& texts);
+// The plans' form of a path: "\??\" in front.
+std::wstring PlannedName(const std::string& path);
+
 // The Unix path of a Windows path of the prefix; empty when there is none.
 std::string UnixPathOf(const std::string& path);
 

@@ -1,0 +1,180 @@
+// The program's own file: started as the installed copy (by any spelling of its
+// path), installed again before the restart that a removal asked for, and its
+// window when a driver's setup program cannot be started. Each suite runs in a
+// prefix of its own.
+#include "app/messages.h"
+#include "common/product_names.h"
+#include "env/driver_probe.h"
+#include "env/os_version.h"
+#include "tests/windows/support/installed_state.h"
+#include "tests/windows/support/test_process.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace mossgate::testing;
+
+std::string InstalledCopy() {
+    return InstallFolder() + "\\MOSSGATE_CD_Pack_Setup.exe";
+}
+
+// The setup programs the program itself runs on this system.
+std::string DriverSetupProgram(char driver) {
+    return InstallFolder() + "\\MOSSGATE_" + driver + "_Setup" +
+           (mossgate::DetectWow64() != 0 ? "_x64.exe" : ".exe");
+}
+
+// The drivers removed by their own setup programs, not by this program.
+void RemoveDriversByOtherMeans() {
+    for (const char driver : {'C', 'D'}) {
+        ASSERT_EQ(RunSetup(DriverSetupProgram(driver), "-h -u -H"), std::optional<int32_t>(0));
+    }
+    ASSERT_EQ(mossgate::ProbeInstalledDrivers(), 0);
+}
+
+size_t PlannedDeletions() {
+    const std::vector<std::wstring> plans = PendingRenames();
+    size_t count = 0;
+    for (size_t i = 1; i < plans.size(); i += 2) {
+        count += plans[i].empty() ? 1 : 0;
+    }
+    return count;
+}
+
+bool PendingRenamesValueExists() {
+    return RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+                        L"PendingFileRenameOperations", RRF_RT_ANY, nullptr, nullptr,
+                        nullptr) == ERROR_SUCCESS;
+}
+
+// No system replaces a running program's file: installing from the copy, the copy
+// is already whole.
+TEST(InstallFromTheInstalledCopy, TheCopyIsWholeAndTheEntryWritten) {
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    RemoveDriversByOtherMeans();
+    EXPECT_EQ(RunSetup(InstalledCopy(), "-h -i"), std::optional<int32_t>(0));
+    EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 1);
+    EXPECT_EQ(ReadWholeFile(InstalledCopy()), ReadWholeFile(TwinPath()));
+    EXPECT_EQ(UninstallValue("DisplayIcon"), std::optional<std::string>(InstalledCopy()));
+}
+
+// A removal from the installed copy leaves the copy and its folder to the next
+// restart. An install before it takes exactly those two deletions back, so the
+// restart does not delete the new copy that the new entry names.
+TEST(RestartPlans, AnInstallBeforeTheRestartTakesBackExactlyItsOwnDeletions) {
+    WriteWholeFile("C:\\unrelated.tmp", "x");
+    const std::vector<std::wstring> others = {
+        L"\\??\\C:\\unrelated.tmp", L"",                  // an existing file's deletion
+        L"\\??\\C:\\gone.tmp",      L"",                  // a missing file's
+        L"\\??\\C:\\a.tmp",         L"!\\??\\C:\\b.tmp",  // a rename
+    };
+    SetPendingRenames(others);
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    ASSERT_EQ(RunSetup(InstalledCopy(), "-h -u"), std::optional<int32_t>(0));
+    ASSERT_EQ(PlannedDeletions(), 4u) << "the copy and the install folder, planned by the removal";
+
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    EXPECT_EQ(PendingRenames(), others);
+    EXPECT_EQ(ReadWholeFile(InstalledCopy()), ReadWholeFile(TwinPath()));
+
+    // With nothing else planned, the list goes; the install from the copy itself
+    // takes its deletions back too.
+    SetPendingRenames({});
+    ASSERT_EQ(RunSetup(InstalledCopy(), "-h -u"), std::optional<int32_t>(0));
+    ASSERT_EQ(PlannedDeletions(), 2u);
+    EXPECT_EQ(RunSetup(InstalledCopy(), "-h -i"), std::optional<int32_t>(0));
+    EXPECT_FALSE(PendingRenamesValueExists());
+    EXPECT_TRUE(UninstallKeyExists());
+}
+
+// Started through another spelling of its path (8.3 short names), the program
+// still knows it runs from its install folder.
+TEST(StartedThroughAShortName, ItStillKnowsItsOwnFolder) {
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    char shortPath[MAX_PATH];
+    const DWORD cch = GetShortPathNameA(InstalledCopy().c_str(), shortPath, MAX_PATH);
+    ASSERT_TRUE(cch > 0 && cch < MAX_PATH);
+    ASSERT_NE(lstrcmpiA(shortPath, InstalledCopy().c_str()), 0) << "no other spelling here";
+    SetPendingRenames({});
+    ASSERT_EQ(RunSetup(shortPath, "-h -u"), std::optional<int32_t>(0));
+    EXPECT_EQ(PlannedDeletions(), 2u) << "the copy and the folder, for the restart";
+    // And the install takes them back, whatever their spelling.
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    EXPECT_FALSE(PendingRenamesValueExists());
+}
+
+template <typename Done> bool WaitUntil(Done done, DWORD timeoutMs) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+        if (done()) {
+            return true;
+        }
+        Sleep(50);
+    }
+    return false;
+}
+
+// The window's one button pressed, then the text of the failure box it shows; the
+// box is answered and the program's exit code returned.
+struct WindowRun {
+    std::string boxText;
+    std::optional<int32_t> exitCode;
+};
+
+template <typename WhilePressed>
+WindowRun PressButtonAndReadBox(const char* caption, WhilePressed whilePressed) {
+    WindowRun run;
+    ChildProcess program;
+    if (!StartProgram(TwinPath(), "", program)) {
+        return run;
+    }
+    const HWND window = WaitForProcessWindow(program.id, mossgate::WINDOW_CLASS_NAME, 20000);
+    if (window == nullptr || !WaitUntil([window] { return IsWindowVisible(window); }, 20000)) {
+        return run;
+    }
+    PostMessageA(window, WM_COMMAND, mossgate::CMD_PRESS_BUTTON, 0);
+    whilePressed();
+    HWND box = nullptr;
+    WaitUntil([&] { return (box = FindWindowA("#32770", caption)) != nullptr; }, 60000);
+    if (box != nullptr) {
+        char text[1024] = "";
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
+        run.boxText = text;
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+    run.exitCode = WaitForExit(program, 30000);
+    return run;
+}
+
+// A driver's setup program that cannot be started ends the install and the
+// removal in the window as every other failure does: with a box of its own text,
+// then the window closes.
+TEST(UnstartableSetupProgram, TheWindowShowsItsFailureBox) {
+    const std::string log = TempFolder("unstartable") + "\\starts.log";
+    UseStandinLog(log);
+    SetChildEnvironment("MOSSGATE_STANDIN_WAIT_MS_C", "3000");
+    // While driver C's program runs, driver D's stops being one.
+    const WindowRun install = PressButtonAndReadBox("MOSSGATE Installation Error", [] {
+        WaitUntil([] { return FileExists(InstallFolder() + "\\readme.txt"); }, 30000);
+        Sleep(500);
+        WriteWholeFile(DriverSetupProgram('D'), "not a program");
+    });
+    SetChildEnvironment("MOSSGATE_STANDIN_WAIT_MS_C", nullptr);
+    EXPECT_EQ(install.boxText.rfind("Failed to launch MOSSGATE", 0), 0u) << install.boxText;
+    EXPECT_EQ(install.exitCode, std::optional<int32_t>(0));
+    ASSERT_EQ(mossgate::ProbeInstalledDrivers(), 1) << "driver C was installed";
+
+    WriteWholeFile(DriverSetupProgram('C'), "not a program");
+    const WindowRun removal = PressButtonAndReadBox("MOSSGATE Uninstallation Error", [] {});
+    EXPECT_EQ(removal.boxText.rfind("Failed to launch MOSSGATE", 0), 0u) << removal.boxText;
+    EXPECT_EQ(removal.exitCode, std::optional<int32_t>(0));
+    EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 1) << "not counted as removed";
+    EXPECT_EQ(StandinLogLines(log).size(), 1u) << "only driver C's install ran";
+}
+
+} // namespace

@@ -1,0 +1,273 @@
+// The real twin, elevated, with an ordinary user's process beside it: the user
+// watches the folders a user can write (their temporary folder, their Start menu)
+// and swaps, replaces or adds while the program runs. Wine has no user boundary, so
+// the user here is a Linux process acting on the prefix's files at once, as a
+// user's process can on Windows. Each suite runs in a prefix of its own.
+#include "app/messages.h"
+#include "common/product_names.h"
+#include "common/win32/file_system.h"
+#include "env/driver_probe.h"
+#include "tests/windows/support/installed_state.h"
+#include "tests/windows/support/test_process.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace mossgate::testing;
+
+std::string WindowsPathOfUnix(const std::string& unixPath) {
+    std::string path = "Z:" + unixPath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+// The user's process (tests/windows/support/ordinary_user.cpp).
+class OrdinaryUser {
+  public:
+    OrdinaryUser() = default;
+    ~OrdinaryUser() { Stop(); }
+    OrdinaryUser(const OrdinaryUser&) = delete;
+    OrdinaryUser& operator=(const OrdinaryUser&) = delete;
+
+    // Starts it in `mode` with these Windows paths, then `last` as they are; true
+    // once its watches are set.
+    bool Start(const std::string& mode, const std::vector<std::string>& paths,
+               const std::string& last = "") {
+        static int started = 0;
+        const std::string folder = TempFolder("ordinary-user-" + std::to_string(++started));
+        ready_ = folder + "\\ready";
+        report_ = folder + "\\report";
+        std::string arguments = "\"" + UnixPathOf(ready_) + "\" \"" + UnixPathOf(report_) + "\" " +
+                                mode;
+        for (const std::string& path : paths) {
+            arguments += " \"" + UnixPathOf(path) + "\"";
+        }
+        arguments += last.empty() ? "" : " " + last;
+        ChildProcess user;
+        if (!StartProgram(WindowsPathOfUnix(MOSSGATE_ORDINARY_USER), arguments, user)) {
+            return false;
+        }
+        return WaitForFile(ready_, 20000);
+    }
+
+    // Tells it to end.
+    void Stop() {
+        if (!ready_.empty()) {
+            DeleteFileA(ready_.c_str());
+        }
+    }
+
+    // What it did, once it has ended.
+    std::string Report(DWORD timeoutMs = 75000) {
+        return WaitForFile(report_, timeoutMs) ? ReadWholeFile(report_) : "no report";
+    }
+
+  private:
+    static bool WaitForFile(const std::string& path, DWORD timeoutMs) {
+        for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+            if (FileExists(path)) {
+                return true;
+            }
+            Sleep(50);
+        }
+        return false;
+    }
+
+    std::string ready_;
+    std::string report_;
+};
+
+// Names of the setup programs the program may run, in either build.
+constexpr const char* kDriverSetupPrograms[] = {"MOSSGATE_C_Setup.exe", "MOSSGATE_C_Setup_x64.exe",
+                                               "MOSSGATE_D_Setup.exe", "MOSSGATE_D_Setup_x64.exe"};
+
+// The folder that a start record names as the program's working folder.
+std::string WorkingFolderOf(const std::string& record) {
+    return record.substr(record.rfind('\t') + 1);
+}
+
+std::string ProgramOf(const std::string& record) {
+    return record.substr(0, record.find('\t'));
+}
+
+class TemporaryFolderSetting {
+  public:
+    explicit TemporaryFolderSetting(const std::string& folder) {
+        for (const char* name : {"TMP", "TEMP"}) {
+            SetChildEnvironment(name, folder.c_str());
+        }
+    }
+    ~TemporaryFolderSetting() {
+        for (const char* name : {"TMP", "TEMP"}) {
+            SetChildEnvironment(name, saved_.c_str());
+        }
+    }
+    TemporaryFolderSetting(const TemporaryFolderSetting&) = delete;
+    TemporaryFolderSetting& operator=(const TemporaryFolderSetting&) = delete;
+
+  private:
+    std::string saved_ = TempFolder("");
+};
+
+// A removal whose install folder lost the drivers' setup programs takes them from
+// its own package into the install folder and runs them from there, as always;
+// it never puts or starts a program where the user can write, and a temporary
+// folder that cannot be used, or whose name has letters outside the code page,
+// changes nothing of that.
+TEST(UserTemporaryFolder, RemovalNeverPutsOrStartsProgramsThere) {
+    const std::string base = TempFolder("user-temp");
+    const std::wstring wideBase(base.begin(), base.end());
+    // Best fit turns the Greek capital omega into "O": "\x03a9mega" into "Omega",
+    // another user's folder, that this user watches.
+    ASSERT_TRUE(CreateDirectoryW((wideBase + L"\\\x03a9mega").c_str(), nullptr));
+    const std::string bestFit = base + "\\Omega";
+    ASSERT_TRUE(CreateDirectoryA(bestFit.c_str(), nullptr));
+    const std::string traceLog = base + "\\user-programs.log";
+    const std::string startLog = base + "\\starts.log";
+    const std::string userProgram = ExecutableFolder() + "\\trace_program.exe";
+
+    struct Case {
+        const char* what;
+        std::string temp;    // TMP and TEMP for the program
+        std::string watched; // where the user waits for programs
+    };
+    const Case cases[] = {
+        {"the user's own temporary folder", base, base},
+        {"a name outside the code page", "", bestFit},
+        {"a temporary folder that is missing", base + "\\missing", base},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+        for (const char* program : kDriverSetupPrograms) {
+            DeleteFileA((InstallFolder() + "\\" + program).c_str());
+        }
+        OrdinaryUser user;
+        ASSERT_TRUE(user.Start("replace-programs", {c.watched, userProgram}));
+        UseStandinLog(startLog);
+        DeleteFileA(traceLog.c_str());
+        SetChildEnvironment("MOSSGATE_TRACE_LOG", traceLog.c_str());
+        std::optional<int32_t> result;
+        if (c.temp.empty()) {
+            // Set as UTF-16: the ANSI call would carry the best fit already.
+            std::wstring saved(MAX_PATH, L'\0');
+            saved.resize(GetEnvironmentVariableW(L"TEMP", saved.data(), MAX_PATH));
+            for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+                SetEnvironmentVariableW(name, (wideBase + L"\\\x03a9mega").c_str());
+            }
+            result = RunSetup(TwinPath(), "-h -u");
+            for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+                SetEnvironmentVariableW(name, saved.c_str());
+            }
+        } else {
+            TemporaryFolderSetting temp(c.temp);
+            result = RunSetup(TwinPath(), "-h -u");
+        }
+        EXPECT_EQ(result, std::optional<int32_t>(0));
+        SetChildEnvironment("MOSSGATE_TRACE_LOG", nullptr);
+        EXPECT_EQ(ReadWholeFile(traceLog), "") << "the user's program ran elevated";
+        const auto starts = StandinLogLines(startLog);
+        ASSERT_EQ(starts.size(), 2u) << "both drivers' setup programs ran";
+        for (const std::string& start : starts) {
+            EXPECT_EQ(ProgramOf(start).rfind(InstallFolder() + "\\", 0), 0u) << start;
+            EXPECT_EQ(WorkingFolderOf(start), InstallFolder()) << start;
+        }
+        EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 0) << "the drivers are gone";
+        EXPECT_FALSE(UninstallKeyExists());
+        EXPECT_FALSE(FileExists(InstallFolder()));
+        RemoveFromUnixSide(base + "\\missing");
+    }
+}
+
+// Where a setup program cannot be put back, the removal fails and says so: it does
+// not count the driver as removed.
+TEST(UserTemporaryFolder, SetupProgramThatCannotBePutBackIsAFailure) {
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    for (const char* program : kDriverSetupPrograms) {
+        const std::string path = InstallFolder() + "\\" + program;
+        DeleteFileA(path.c_str());
+        ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
+    }
+    TemporaryFolderSetting temp(TempFolder("user-temp") + "\\missing");
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(-605));
+    EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 1);
+    EXPECT_TRUE(UninstallKeyExists()) << "the product can still be found and removed";
+    EXPECT_TRUE(FileExists(InstallFolder() + "\\readme.txt"));
+}
+
+// 1,500 files of the user's in their Start-menu folder keep the removal's walk busy;
+// after the first deletions the user swaps the folder for a link to another folder
+// whose files have the same names. The walk never reaches into it.
+TEST(StartMenuSwappedDuringRemoval, TheWalkNeverLeavesTheFolderItOpened) {
+    constexpr int kFiles = 1500;
+    const std::string outside = TempFolder("swap-outside");
+    for (int i = 0; i < kFiles; ++i) {
+        WriteWholeFile(outside + "\\file" + std::to_string(i), "keep");
+    }
+    WriteWholeFile(outside + "\\precious.txt", "keep");
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        SCOPED_TRACE("attempt " + std::to_string(attempt));
+        ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+        const std::string menu = UserStartMenuFolder();
+        for (int i = 0; i < kFiles; ++i) {
+            WriteWholeFile(menu + "\\file" + std::to_string(i), "user");
+        }
+        OrdinaryUser user;
+        ASSERT_TRUE(user.Start("swap-after-deletions", {menu, outside}, "20"));
+        EXPECT_EQ(RunSetup(TwinPath(), "-h -u", 300000), std::optional<int32_t>(0));
+        EXPECT_EQ(user.Report().rfind("swapped after 20 deletions", 0), 0u) << "no swap";
+        int kept = 0;
+        for (int i = 0; i < kFiles; ++i) {
+            kept += ReadWholeFile(outside + "\\file" + std::to_string(i)) == "keep" ? 1 : 0;
+        }
+        kept += ReadWholeFile(outside + "\\precious.txt") == "keep" ? 1 : 0;
+        EXPECT_EQ(kept, kFiles + 1) << "files deleted outside the Start-menu folder";
+        RemoveFromUnixSide(menu);
+        RemoveFromUnixSide(menu + ".moved");
+    }
+}
+
+// The user swaps the new Start-menu folder for a link as soon as the install makes
+// it: the shortcuts never land where the link points.
+TEST(StartMenuSwappedDuringInstall, ShortcutsNeverLandWhereTheLinkPoints) {
+    const std::string outside = TempFolder("made-outside");
+    const std::string maker = UserProgramsFolder() + "\\Kestrine";
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        SCOPED_TRACE("attempt " + std::to_string(attempt));
+        ASSERT_TRUE(CreateDirectoryA(maker.c_str(), nullptr) ||
+                    GetLastError() == ERROR_ALREADY_EXISTS);
+        OrdinaryUser user;
+        ASSERT_TRUE(user.Start("swap-when-made", {maker, outside}, "MOSSGATE_CD_Pack"));
+        EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+        EXPECT_EQ(user.Report(), "swapped\n");
+        for (const char* link : kShortcutFiles) {
+            EXPECT_FALSE(FileExists(outside + "\\" + link)) << "written through the link: " << link;
+            EXPECT_TRUE(FileExists(CommonStartMenuFolder() + "\\" + link)) << link;
+        }
+        ASSERT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
+        RemoveFromUnixSide(maker);
+    }
+}
+
+// A user who keeps adding files to their Start-menu folder cannot keep the elevated
+// removal walking: it ends while they still add.
+TEST(UserKeepsAddingDuringRemoval, TheWalkEndsInBoundedTime) {
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    OrdinaryUser user;
+    ASSERT_TRUE(user.Start("keep-adding", {UserStartMenuFolder()}));
+    const std::optional<int32_t> result = RunSetup(TwinPath(), "-h -u", 45000);
+    user.Stop();
+    EXPECT_EQ(result, std::optional<int32_t>(0)) << "the removal did not end";
+    EXPECT_EQ(user.Report().rfind("added ", 0), 0u);
+    EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 0);
+    EXPECT_FALSE(UninstallKeyExists());
+}
+
+} // namespace
