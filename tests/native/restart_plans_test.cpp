@@ -1,0 +1,91 @@
+#include "procedures/portable/restart_plans.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace mossgate;
+
+// A list as the registry holds it: every text with its zero, then the empty text.
+std::u16string List(const std::vector<std::u16string>& texts, bool withEnd = true) {
+    std::u16string list;
+    for (const std::u16string& text : texts) {
+        list += text;
+        list.push_back(u'\0');
+    }
+    if (withEnd) {
+        list.push_back(u'\0');
+    }
+    return list;
+}
+
+bool DropsOwn(const char16_t* source, size_t cchSource, void*) {
+    const std::u16string text(source, cchSource);
+    return text == u"\\??\\C:\\PF\\KS\\Pack" || text == u"\\??\\C:\\PF\\KS\\Pack\\setup.exe";
+}
+
+struct Edited {
+    RestartPlanEdit edit;
+    std::u16string out;
+};
+
+Edited Edit(const std::u16string& list, size_t cchOut = 256) {
+    std::u16string out(cchOut, u'#');
+    const RestartPlanEdit edit =
+        DropPlannedDeletions(list.data(), list.size(), out.data(), out.size(), DropsOwn, nullptr);
+    out.resize(edit.wellFormed ? edit.cchOut : 0);
+    return {edit, out};
+}
+
+TEST(RestartPlans, ExactlyTheOwnDeletionsGoAndEverythingElseStaysInOrder) {
+    const std::u16string list = List({u"\\??\\C:\\a.tmp", u"", u"\\??\\C:\\PF\\KS\\Pack\\setup.exe",
+                                      u"", u"\\??\\C:\\PF\\KS\\Pack", u"!\\??\\C:\\renamed",
+                                      u"\\??\\C:\\PF\\KS\\Pack", u"", u"\\??\\C:\\b.tmp", u""});
+    const Edited edited = Edit(list);
+    ASSERT_TRUE(edited.edit.wellFormed);
+    EXPECT_EQ(edited.edit.pairsDropped, 2u);
+    EXPECT_EQ(edited.edit.pairsKept, 3u);
+    // A rename of the own folder is no deletion: it stays.
+    EXPECT_EQ(edited.out, List({u"\\??\\C:\\a.tmp", u"", u"\\??\\C:\\PF\\KS\\Pack",
+                                u"!\\??\\C:\\renamed", u"\\??\\C:\\b.tmp", u""}));
+}
+
+TEST(RestartPlans, NothingLeftGivesNothingAndNothingOwnChangesNothing) {
+    Edited edited = Edit(List({u"\\??\\C:\\PF\\KS\\Pack\\setup.exe", u"", u"\\??\\C:\\PF\\KS\\Pack", u""}));
+    ASSERT_TRUE(edited.edit.wellFormed);
+    EXPECT_EQ(edited.edit.cchOut, 0u);
+    EXPECT_EQ(edited.edit.pairsKept, 0u);
+
+    const std::u16string others = List({u"\\??\\C:\\a.tmp", u""});
+    edited = Edit(others);
+    ASSERT_TRUE(edited.edit.wellFormed);
+    EXPECT_EQ(edited.edit.pairsDropped, 0u);
+    EXPECT_EQ(edited.out, others);
+    // Without its final empty text, or with zeros after it, the list reads the same.
+    EXPECT_EQ(Edit(List({u"\\??\\C:\\a.tmp", u""}, false)).out, others);
+    EXPECT_EQ(Edit(others + u'\0' + u'\0').out, others);
+    EXPECT_TRUE(Edit(u"").edit.wellFormed);
+}
+
+TEST(RestartPlans, AListNotReadWholeIsLeftAlone) {
+    const std::u16string good = List({u"\\??\\C:\\a.tmp", u"", u"\\??\\C:\\PF\\KS\\Pack", u""});
+    const std::u16string broken[] = {
+        good.substr(0, 5),                              // a text without its zero
+        List({u"\\??\\C:\\a.tmp"}, false),              // a source without a target
+        List({u"\\??\\C:\\a.tmp", u"", u"", u"x"}, false), // text after the end
+    };
+    for (const std::u16string& list : broken) {
+        EXPECT_FALSE(Edit(list).edit.wellFormed) << list.size();
+    }
+    // A result that would not fit its buffer is not cut.
+    EXPECT_FALSE(Edit(good, 5).edit.wellFormed);
+    EXPECT_TRUE(Edit(good, 15).edit.wellFormed);
+    EXPECT_FALSE(Edit(good, 14).edit.wellFormed);
+    RestartPlanEdit edit = DropPlannedDeletions(nullptr, 0, nullptr, 0, DropsOwn, nullptr);
+    EXPECT_FALSE(edit.wellFormed);
+}
+
+} // namespace
