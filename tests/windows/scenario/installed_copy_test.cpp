@@ -93,20 +93,31 @@ TEST(RestartPlans, AnInstallBeforeTheRestartTakesBackExactlyItsOwnDeletions) {
     EXPECT_TRUE(UninstallKeyExists());
 }
 
-// Started through another spelling of its path (8.3 short names), the program
-// still knows it runs from its install folder.
-TEST(StartedThroughAShortName, ItStillKnowsItsOwnFolder) {
-    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
-    char shortPath[MAX_PATH];
-    const DWORD cch = GetShortPathNameA(InstalledCopy().c_str(), shortPath, MAX_PATH);
-    ASSERT_TRUE(cch > 0 && cch < MAX_PATH);
-    ASSERT_NE(lstrcmpiA(shortPath, InstalledCopy().c_str()), 0) << "no other spelling here";
-    SetPendingRenames({});
-    ASSERT_EQ(RunSetup(shortPath, "-h -u"), std::optional<int32_t>(0));
-    EXPECT_EQ(PlannedDeletions(), 2u) << "the copy and the folder, for the restart";
-    // And the install takes them back, whatever their spelling.
-    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
-    EXPECT_FALSE(PendingRenamesValueExists());
+// Started through another spelling of its path (an 8.3 short name; a link to its
+// folder, as a junction or a drive letter given to a folder makes one), the program
+// still knows that it runs from its install folder.
+TEST(StartedThroughAnotherSpelling, ItStillKnowsItsOwnFolder) {
+    const std::string maker = InstallFolder().substr(0, InstallFolder().rfind('\\'));
+    ASSERT_TRUE(CreateDirectoryA(maker.c_str(), nullptr));
+    ASSERT_TRUE(MakeUnixLink(maker, "C:\\Alias"));
+    for (const bool shortName : {true, false}) {
+        SCOPED_TRACE(shortName ? "short name" : "link to the folder");
+        ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+        std::string spelling = "C:\\Alias\\MOSSGATE_CD_Pack\\MOSSGATE_CD_Pack_Setup.exe";
+        if (shortName) {
+            char shortPath[MAX_PATH];
+            const DWORD cch = GetShortPathNameA(InstalledCopy().c_str(), shortPath, MAX_PATH);
+            ASSERT_TRUE(cch > 0 && cch < MAX_PATH);
+            spelling = shortPath;
+        }
+        SetPendingRenames({});
+        ASSERT_EQ(RunSetup(spelling, "-h -u"), std::optional<int32_t>(0));
+        EXPECT_EQ(PlannedDeletions(), 2u) << "the copy and the folder, for the restart";
+        // The install takes them back, whatever their spelling.
+        ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+        EXPECT_FALSE(PendingRenamesValueExists());
+        ASSERT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
+    }
 }
 
 template <typename Done> bool WaitUntil(Done done, DWORD timeoutMs) {

@@ -97,106 +97,93 @@ std::string ProgramOf(const std::string& record) {
     return record.substr(0, record.find('\t'));
 }
 
-class TemporaryFolderSetting {
-  public:
-    explicit TemporaryFolderSetting(const std::string& folder) {
-        for (const char* name : {"TMP", "TEMP"}) {
-            SetChildEnvironment(name, folder.c_str());
-        }
-    }
-    ~TemporaryFolderSetting() {
-        for (const char* name : {"TMP", "TEMP"}) {
-            SetChildEnvironment(name, saved_.c_str());
-        }
-    }
-    TemporaryFolderSetting(const TemporaryFolderSetting&) = delete;
-    TemporaryFolderSetting& operator=(const TemporaryFolderSetting&) = delete;
-
-  private:
-    std::string saved_ = TempFolder("");
-};
-
 // A removal whose install folder lost the drivers' setup programs takes them from
-// its own package into the install folder and runs them from there, as always;
-// it never puts or starts a program where the user can write, and a temporary
-// folder that cannot be used, or whose name has letters outside the code page,
-// changes nothing of that.
-TEST(UserTemporaryFolder, RemovalNeverPutsOrStartsProgramsThere) {
-    const std::string base = TempFolder("user-temp");
-    const std::wstring wideBase(base.begin(), base.end());
-    // Best fit turns the Greek capital omega into "O": "\x03a9mega" into "Omega",
-    // another user's folder, that this user watches.
-    ASSERT_TRUE(CreateDirectoryW((wideBase + L"\\\x03a9mega").c_str(), nullptr));
-    const std::string bestFit = base + "\\Omega";
-    ASSERT_TRUE(CreateDirectoryA(bestFit.c_str(), nullptr));
-    const std::string traceLog = base + "\\user-programs.log";
-    const std::string startLog = base + "\\starts.log";
-    const std::string userProgram = ExecutableFolder() + "\\trace_program.exe";
-
-    struct Case {
-        const char* what;
-        std::string temp;    // TMP and TEMP for the program
-        std::string watched; // where the user waits for programs
-    };
-    const Case cases[] = {
-        {"the user's own temporary folder", base, base},
-        {"a name outside the code page", "", bestFit},
-        {"a temporary folder that is missing", base + "\\missing", base},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
-        for (const char* program : kDriverSetupPrograms) {
-            DeleteFileA((InstallFolder() + "\\" + program).c_str());
-        }
-        OrdinaryUser user;
-        ASSERT_TRUE(user.Start("replace-programs", {c.watched, userProgram}));
-        UseStandinLog(startLog);
-        DeleteFileA(traceLog.c_str());
-        SetChildEnvironment("MOSSGATE_TRACE_LOG", traceLog.c_str());
-        std::optional<int32_t> result;
-        if (c.temp.empty()) {
-            // Set as UTF-16: the ANSI call would carry the best fit already.
-            std::wstring saved(MAX_PATH, L'\0');
-            saved.resize(GetEnvironmentVariableW(L"TEMP", saved.data(), MAX_PATH));
-            for (const wchar_t* name : {L"TMP", L"TEMP"}) {
-                SetEnvironmentVariableW(name, (wideBase + L"\\\x03a9mega").c_str());
-            }
-            result = RunSetup(TwinPath(), "-h -u");
-            for (const wchar_t* name : {L"TMP", L"TEMP"}) {
-                SetEnvironmentVariableW(name, saved.c_str());
-            }
-        } else {
-            TemporaryFolderSetting temp(c.temp);
-            result = RunSetup(TwinPath(), "-h -u");
-        }
-        EXPECT_EQ(result, std::optional<int32_t>(0));
-        SetChildEnvironment("MOSSGATE_TRACE_LOG", nullptr);
-        EXPECT_EQ(ReadWholeFile(traceLog), "") << "the user's program ran elevated";
-        const auto starts = StandinLogLines(startLog);
-        ASSERT_EQ(starts.size(), 2u) << "both drivers' setup programs ran";
-        for (const std::string& start : starts) {
-            EXPECT_EQ(ProgramOf(start).rfind(InstallFolder() + "\\", 0), 0u) << start;
-            EXPECT_EQ(WorkingFolderOf(start), InstallFolder()) << start;
-        }
-        EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 0) << "the drivers are gone";
-        EXPECT_FALSE(UninstallKeyExists());
-        EXPECT_FALSE(FileExists(InstallFolder()));
-        RemoveFromUnixSide(base + "\\missing");
+// its own package into the install folder and runs them from there, as always.
+// It never puts or starts a program where the user can write: the user, waiting
+// in `watched` to replace any program written there with their own, never gets it
+// run with the administrators' rights. `setTemporaryFolder` sets the program's TMP
+// and TEMP.
+template <typename SetTemporaryFolder>
+void ExpectRemovalKeepsItsProgramsFrom(const std::string& watched,
+                                       SetTemporaryFolder setTemporaryFolder) {
+    const std::string logs = TempFolder("user-temp-logs");
+    const std::string traceLog = logs + "\\user-programs.log";
+    const std::string startLog = logs + "\\starts.log";
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    for (const char* program : kDriverSetupPrograms) {
+        DeleteFileA((InstallFolder() + "\\" + program).c_str());
     }
+    OrdinaryUser user;
+    ASSERT_TRUE(user.Start("replace-programs",
+                           {watched, ExecutableFolder() + "\\trace_program.exe"}));
+    UseStandinLog(startLog);
+    SetChildEnvironment("MOSSGATE_TRACE_LOG", traceLog.c_str());
+    const std::string saved = TempFolder("");
+    setTemporaryFolder();
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
+    for (const char* name : {"TMP", "TEMP"}) {
+        SetChildEnvironment(name, saved.c_str());
+    }
+    SetChildEnvironment("MOSSGATE_TRACE_LOG", nullptr);
+
+    EXPECT_EQ(ReadWholeFile(traceLog), "") << "the user's program ran elevated";
+    const auto starts = StandinLogLines(startLog);
+    EXPECT_EQ(starts.size(), 2u) << "both drivers' setup programs ran";
+    for (const std::string& start : starts) {
+        EXPECT_EQ(ProgramOf(start).rfind(InstallFolder() + "\\", 0), 0u) << start;
+        EXPECT_EQ(WorkingFolderOf(start), InstallFolder()) << start;
+    }
+    EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 0) << "the drivers are still there";
+    EXPECT_FALSE(UninstallKeyExists());
+    EXPECT_FALSE(FileExists(InstallFolder()));
+}
+
+void SetTemporaryFolder(const std::string& folder) {
+    for (const char* name : {"TMP", "TEMP"}) {
+        SetChildEnvironment(name, folder.c_str());
+    }
+}
+
+TEST(UserTemporaryFolder, RemovalNeverPutsOrStartsProgramsThere) {
+    const std::string temp = TempFolder("user-temp");
+    ExpectRemovalKeepsItsProgramsFrom(temp, [&temp] { SetTemporaryFolder(temp); });
+}
+
+// A temporary folder whose name has a letter outside the code page: its best-fit
+// ANSI spelling ("\x03a9mega" gives "Omega") is another user's folder.
+TEST(BestFitTemporaryFolder, RemovalNeverPutsOrStartsProgramsThere) {
+    const std::string base = TempFolder("best-fit");
+    const std::wstring greek = std::wstring(base.begin(), base.end()) + L"\\\x03a9mega";
+    ASSERT_TRUE(CreateDirectoryW(greek.c_str(), nullptr));
+    const std::string other = base + "\\Omega";
+    ASSERT_TRUE(CreateDirectoryA(other.c_str(), nullptr));
+    ExpectRemovalKeepsItsProgramsFrom(other, [&greek] {
+        for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+            SetEnvironmentVariableW(name, greek.c_str());
+        }
+    });
+}
+
+// A temporary folder that cannot be used is no reason to count the drivers as
+// removed.
+TEST(MissingTemporaryFolder, RemovalStillRemovesTheDrivers) {
+    const std::string temp = TempFolder("missing-temp");
+    ExpectRemovalKeepsItsProgramsFrom(temp, [&temp] { SetTemporaryFolder(temp + "\\missing"); });
 }
 
 // Where a setup program cannot be put back, the removal fails and says so: it does
 // not count the driver as removed.
-TEST(UserTemporaryFolder, SetupProgramThatCannotBePutBackIsAFailure) {
+TEST(SetupProgramsNotPutBack, TheRemovalIsAFailure) {
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
     for (const char* program : kDriverSetupPrograms) {
         const std::string path = InstallFolder() + "\\" + program;
         DeleteFileA(path.c_str());
         ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
     }
-    TemporaryFolderSetting temp(TempFolder("user-temp") + "\\missing");
+    const std::string saved = TempFolder("");
+    SetTemporaryFolder(TempFolder("not-put-back") + "\\missing");
     EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(-605));
+    SetTemporaryFolder(saved);
     EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 1);
     EXPECT_TRUE(UninstallKeyExists()) << "the product can still be found and removed";
     EXPECT_TRUE(FileExists(InstallFolder() + "\\readme.txt"));
