@@ -95,7 +95,7 @@ PlaceOwner OwnerOfFolder(const char* folder) {
     NormalizeShellFolder(CSIDL_COMMON_PROGRAMS, commonPrograms);
     NormalizeWindowsFolders(windows, windowsTemp);
 
-    const char* const userWritable[] = {profile.path, localData.path, roamingData.path,
+    const char* const userWritable[] = {profile.path, localData.path,    roamingData.path,
                                         temp.path,    userPrograms.path, windowsTemp.path};
     const char* const administratorsOnly[] = {programFiles.path, programFiles32.path,
                                               commonPrograms.path, windows.path};

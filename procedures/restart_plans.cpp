@@ -10,7 +10,8 @@ namespace mossgate {
 
 namespace {
 
-constexpr const wchar_t* SESSION_MANAGER_KEY = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+constexpr const wchar_t* SESSION_MANAGER_KEY =
+    L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 constexpr const wchar_t* PENDING_OPERATIONS_VALUE = L"PendingFileRenameOperations";
 constexpr size_t PATH_CHARS = 1024;
 // The system's own limit for the list is far below this.
@@ -62,7 +63,8 @@ bool NamesOwnPath(const char16_t* source, size_t cchSource, void* context) {
 bool ReadList(HKEY key, HeapBuffer& list, DWORD& cbList) {
     DWORD type = 0;
     cbList = 0;
-    const LONG sized = RegQueryValueExW(key, PENDING_OPERATIONS_VALUE, nullptr, &type, nullptr, &cbList);
+    const LONG sized =
+        RegQueryValueExW(key, PENDING_OPERATIONS_VALUE, nullptr, &type, nullptr, &cbList);
     if (sized != ERROR_SUCCESS || type != REG_MULTI_SZ || cbList > MAX_LIST_BYTES ||
         list.Reset(cbList + sizeof(wchar_t)) == nullptr) {
         return false;
@@ -94,9 +96,8 @@ bool CancelDeletionsAtRestart(const wchar_t* const* paths, size_t count) {
     const size_t cchList = cbList / sizeof(char16_t);
     HeapBuffer kept((cchList + 1) * sizeof(char16_t));
     OwnPaths own = {paths, count};
-    const RestartPlanEdit edit =
-        DropPlannedDeletions(list.As<char16_t>(), cchList, kept.As<char16_t>(), cchList + 1,
-                             NamesOwnPath, &own);
+    const RestartPlanEdit edit = DropPlannedDeletions(
+        list.As<char16_t>(), cchList, kept.As<char16_t>(), cchList + 1, NamesOwnPath, &own);
     if (!edit.wellFormed) {
         return false;
     }

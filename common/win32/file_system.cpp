@@ -128,8 +128,8 @@ bool ReadFileIdentity(const wchar_t* path, FileIdentity& identity) {
         return false;
     }
     identity.volume = information.dwVolumeSerialNumber;
-    identity.index = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) |
-                     information.nFileIndexLow;
+    identity.index =
+        (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
     return true;
 }
 

@@ -33,8 +33,7 @@ struct OwnFolder {
 // their path). With LinkRule::Refuse a level fails when it is a link, or when the
 // folder opened is not the entry its parent lists under that name (something was
 // swapped in between). False, out empty, when any level fails.
-bool OpenOwnFolder(const char* path, int ownLevels, LinkRule rule, Missing missing,
-                   OwnFolder& out);
+bool OpenOwnFolder(const char* path, int ownLevels, LinkRule rule, Missing missing, OwnFolder& out);
 
 // Writes a new file `name` in the folder holding exactly these bytes. A file that
 // stood under that name is deleted first; a link there stays, and nothing is

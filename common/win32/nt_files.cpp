@@ -197,8 +197,8 @@ bool FindFolderEntry(HANDLE folder, const wchar_t* name, FolderEntry& entry) {
                              FILE_ID_BOTH_DIRECTORY_INFORMATION_CLASS, TRUE, &pattern, TRUE);
     size_t next = 0;
     return status >= 0 &&
-           ReadRecord(record, io.Information < sizeof(record) ? io.Information : sizeof(record),
-                      0, entry, next) &&
+           ReadRecord(record, io.Information < sizeof(record) ? io.Information : sizeof(record), 0,
+                      entry, next) &&
            _wcsicmp(entry.name, name) == 0;
 }
 
@@ -207,11 +207,10 @@ bool FolderListing::Refill() {
         return false;
     }
     IO_STATUS_BLOCK io = {};
-    const NtStatus status =
-        NtQueryDirectoryFile(folder_, nullptr, nullptr, nullptr, &io, batch_.As<void>(),
-                             static_cast<ULONG>(batch_.Size()),
-                             FILE_ID_BOTH_DIRECTORY_INFORMATION_CLASS, FALSE, nullptr,
-                             started_ ? FALSE : TRUE);
+    const NtStatus status = NtQueryDirectoryFile(
+        folder_, nullptr, nullptr, nullptr, &io, batch_.As<void>(),
+        static_cast<ULONG>(batch_.Size()), FILE_ID_BOTH_DIRECTORY_INFORMATION_CLASS, FALSE, nullptr,
+        started_ ? FALSE : TRUE);
     started_ = true;
     if (status < 0 || status == STATUS_NO_MORE_FILES || io.Information == 0) {
         ended_ = true;

@@ -12,8 +12,8 @@ namespace mossgate {
 using DeletionFilter = bool (*)(const char16_t* source, size_t cchSource, void* context);
 
 struct RestartPlanEdit {
-    bool wellFormed;   // false: out holds nothing of use, the list is to be left alone
-    size_t cchOut;     // units written, the final empty text included; 0 when no pair is left
+    bool wellFormed; // false: out holds nothing of use, the list is to be left alone
+    size_t cchOut;   // units written, the final empty text included; 0 when no pair is left
     size_t pairsKept;
     size_t pairsDropped;
 };

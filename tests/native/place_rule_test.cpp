@@ -32,8 +32,9 @@ TEST(PlaceRule, AtOrBelowGoesByWholeComponents) {
 
 TEST(PlaceRule, TheUsersFoldersWinAndUnknownPlacesAreTheUsers) {
     const char* const user[] = {"C:\\USERS\\ANN", "C:\\WINDOWS\\TEMP", ""};
-    const char* const administrators[] = {"C:\\PROGRAM FILES", "C:\\WINDOWS", nullptr,
-                                          "C:\\PROGRAMDATA\\MICROSOFT\\WINDOWS\\START MENU\\PROGRAMS"};
+    const char* const administrators[] = {
+        "C:\\PROGRAM FILES", "C:\\WINDOWS", nullptr,
+        "C:\\PROGRAMDATA\\MICROSOFT\\WINDOWS\\START MENU\\PROGRAMS"};
     const PlaceRoots roots = {user, 3, administrators, 4};
     const struct {
         const char* path;

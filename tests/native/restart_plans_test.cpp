@@ -54,7 +54,8 @@ TEST(RestartPlans, ExactlyTheOwnDeletionsGoAndEverythingElseStaysInOrder) {
 }
 
 TEST(RestartPlans, NothingLeftGivesNothingAndNothingOwnChangesNothing) {
-    Edited edited = Edit(List({u"\\??\\C:\\PF\\KS\\Pack\\setup.exe", u"", u"\\??\\C:\\PF\\KS\\Pack", u""}));
+    Edited edited =
+        Edit(List({u"\\??\\C:\\PF\\KS\\Pack\\setup.exe", u"", u"\\??\\C:\\PF\\KS\\Pack", u""}));
     ASSERT_TRUE(edited.edit.wellFormed);
     EXPECT_EQ(edited.edit.cchOut, 0u);
     EXPECT_EQ(edited.edit.pairsKept, 0u);
@@ -73,8 +74,8 @@ TEST(RestartPlans, NothingLeftGivesNothingAndNothingOwnChangesNothing) {
 TEST(RestartPlans, AListNotReadWholeIsLeftAlone) {
     const std::u16string good = List({u"\\??\\C:\\a.tmp", u"", u"\\??\\C:\\PF\\KS\\Pack", u""});
     const std::u16string broken[] = {
-        good.substr(0, 5),                              // a text without its zero
-        List({u"\\??\\C:\\a.tmp"}, false),              // a source without a target
+        good.substr(0, 5),                                 // a text without its zero
+        List({u"\\??\\C:\\a.tmp"}, false),                 // a source without a target
         List({u"\\??\\C:\\a.tmp", u"", u"", u"x"}, false), // text after the end
     };
     for (const std::u16string& list : broken) {

@@ -70,9 +70,9 @@ TEST(InstallFromTheInstalledCopy, TheCopyIsWholeAndTheEntryWritten) {
 TEST(RestartPlans, AnInstallBeforeTheRestartTakesBackExactlyItsOwnDeletions) {
     WriteWholeFile("C:\\unrelated.tmp", "x");
     const std::vector<std::wstring> others = {
-        L"\\??\\C:\\unrelated.tmp", L"",                  // an existing file's deletion
-        L"\\??\\C:\\gone.tmp",      L"",                  // a missing file's
-        L"\\??\\C:\\a.tmp",         L"!\\??\\C:\\b.tmp",  // a rename
+        L"\\??\\C:\\unrelated.tmp", L"",                 // an existing file's deletion
+        L"\\??\\C:\\gone.tmp",      L"",                 // a missing file's
+        L"\\??\\C:\\a.tmp",         L"!\\??\\C:\\b.tmp", // a rename
     };
     SetPendingRenames(others);
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));

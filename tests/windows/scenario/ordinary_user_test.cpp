@@ -44,8 +44,8 @@ class OrdinaryUser {
         const std::string folder = TempFolder("ordinary-user-" + std::to_string(++started));
         ready_ = folder + "\\ready";
         report_ = folder + "\\report";
-        std::string arguments = "\"" + UnixPathOf(ready_) + "\" \"" + UnixPathOf(report_) + "\" " +
-                                mode;
+        std::string arguments =
+            "\"" + UnixPathOf(ready_) + "\" \"" + UnixPathOf(report_) + "\" " + mode;
         for (const std::string& path : paths) {
             arguments += " \"" + UnixPathOf(path) + "\"";
         }
@@ -86,7 +86,7 @@ class OrdinaryUser {
 
 // Names of the setup programs the program may run, in either build.
 constexpr const char* kDriverSetupPrograms[] = {"MOSSGATE_C_Setup.exe", "MOSSGATE_C_Setup_x64.exe",
-                                               "MOSSGATE_D_Setup.exe", "MOSSGATE_D_Setup_x64.exe"};
+                                                "MOSSGATE_D_Setup.exe", "MOSSGATE_D_Setup_x64.exe"};
 
 // The folder that a start record names as the program's working folder.
 std::string WorkingFolderOf(const std::string& record) {
@@ -114,8 +114,8 @@ void ExpectRemovalKeepsItsProgramsFrom(const std::string& watched,
         DeleteFileA((InstallFolder() + "\\" + program).c_str());
     }
     OrdinaryUser user;
-    ASSERT_TRUE(user.Start("replace-programs",
-                           {watched, ExecutableFolder() + "\\trace_program.exe"}));
+    ASSERT_TRUE(
+        user.Start("replace-programs", {watched, ExecutableFolder() + "\\trace_program.exe"}));
     UseStandinLog(startLog);
     SetChildEnvironment("MOSSGATE_TRACE_LOG", traceLog.c_str());
     const std::string saved = TempFolder("");

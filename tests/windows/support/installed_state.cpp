@@ -98,7 +98,8 @@ std::optional<std::string> UninstallValue(const char* name) {
 
 bool UninstallKeyExists(unsigned long view) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | view, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | view, &key) !=
+        ERROR_SUCCESS) {
         return false;
     }
     RegCloseKey(key);

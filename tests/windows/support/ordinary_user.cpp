@@ -126,7 +126,7 @@ int SwapAfterDeletions(const std::string& ready, const std::string& report,
         return false;
     });
     WriteText(report, swapped ? "swapped after " + std::to_string(deletions) + " deletions\n"
-                               : "not swapped, " + std::to_string(deletions) + " deletions\n");
+                              : "not swapped, " + std::to_string(deletions) + " deletions\n");
     return 0;
 }
 

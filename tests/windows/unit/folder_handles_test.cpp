@@ -38,17 +38,17 @@ void ExpectUntouched(const std::string& folder) {
 TEST(OwnFolders, LevelsAreOpenedOneByOneAndLinksOnlyFollowedByTheRule) {
     const std::string base = TempFolder("own-levels");
     OwnFolder folder;
-    ASSERT_TRUE(OpenOwnFolder((base + "\\A\\B").c_str(), 2, LinkRule::Refuse, Missing::Create,
-                              folder));
+    ASSERT_TRUE(
+        OpenOwnFolder((base + "\\A\\B").c_str(), 2, LinkRule::Refuse, Missing::Create, folder));
     EXPECT_TRUE(FileExists(base + "\\A\\B"));
     EXPECT_FALSE(folder.isLink);
 
     const std::string outside = Outside("levels");
     ASSERT_TRUE(MakeUnixLink(outside, base + "\\L"));
-    EXPECT_FALSE(OpenOwnFolder((base + "\\L\\sub").c_str(), 2, LinkRule::Refuse, Missing::Fail,
-                               folder));
-    EXPECT_FALSE(OpenOwnFolder((base + "\\L\\made").c_str(), 2, LinkRule::Refuse, Missing::Create,
-                               folder));
+    EXPECT_FALSE(
+        OpenOwnFolder((base + "\\L\\sub").c_str(), 2, LinkRule::Refuse, Missing::Fail, folder));
+    EXPECT_FALSE(
+        OpenOwnFolder((base + "\\L\\made").c_str(), 2, LinkRule::Refuse, Missing::Create, folder));
     EXPECT_FALSE(OpenOwnFolder((base + "\\L").c_str(), 1, LinkRule::Refuse, Missing::Fail, folder));
     EXPECT_FALSE(folder.handle.Valid());
     ExpectUntouched(outside);
@@ -56,8 +56,8 @@ TEST(OwnFolders, LevelsAreOpenedOneByOneAndLinksOnlyFollowedByTheRule) {
     // The administrators' rule: the link is the folder it stands for, and known as a link.
     ASSERT_TRUE(OpenOwnFolder((base + "\\L").c_str(), 1, LinkRule::Follow, Missing::Fail, folder));
     EXPECT_TRUE(folder.isLink);
-    ASSERT_TRUE(OpenOwnFolder((base + "\\L\\sub").c_str(), 2, LinkRule::Follow, Missing::Fail,
-                              folder));
+    ASSERT_TRUE(
+        OpenOwnFolder((base + "\\L\\sub").c_str(), 2, LinkRule::Follow, Missing::Fail, folder));
     EXPECT_FALSE(folder.isLink) << "only the last level counts";
 
     // A file where a level belongs is no folder under either rule.
@@ -108,8 +108,7 @@ TEST(OwnFolders, ReplacingNeverWritesThroughWhatStandsAtTheName) {
     EXPECT_FALSE(ReplaceFileInFolder(folder.handle.Get(), L"planted.LNK", bytes, 3));
     EXPECT_FALSE(DeleteFileInFolder(folder.handle.Get(), L"planted.LNK"));
     ExpectUntouched(outside);
-    EXPECT_TRUE(GetFileAttributesA((base + "\\planted.LNK").c_str()) &
-                FILE_ATTRIBUTE_REPARSE_POINT)
+    EXPECT_TRUE(GetFileAttributesA((base + "\\planted.LNK").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)
         << "the user's link stays theirs";
 }
 
