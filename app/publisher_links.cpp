@@ -22,10 +22,7 @@ void OpenWithShell(const char* link) {
     if (shell32 == nullptr) {
         shell32 = LoadSystemLibrary("SHELL32.DLL");
     }
-    auto shellExecute =
-        shell32 == nullptr ? nullptr
-                           : reinterpret_cast<ShellExecuteFunction>(
-                                 reinterpret_cast<void*>(GetProcAddress(shell32, "ShellExecuteA")));
+    auto shellExecute = FindExport<ShellExecuteFunction>(shell32, "ShellExecuteA");
     if (shellExecute != nullptr) {
         shellExecute(SetupContext.mainWindow, "open", link, nullptr, nullptr, SW_SHOW);
     }

@@ -87,7 +87,7 @@ void BlitBackground(HDC dc, int x, int y, HBITMAP picture, const SetupContextRec
     }
     BITMAP size = {};
     GetObjectA(picture, sizeof(size), &size);
-    MemoryDC memory(dc);
+    MemoryDC memory(CreateCompatibleDC(dc));
     if (memory.Get() == nullptr) {
         return;
     }

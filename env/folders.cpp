@@ -30,7 +30,7 @@ bool AskShell32(int folderId, BOOL create, char* folder) {
         return false;
     }
     auto getSpecialFolderPath =
-        shell32.Find<SHGetSpecialFolderPathFunction>("SHGetSpecialFolderPathA");
+        FindExport<SHGetSpecialFolderPathFunction>(shell32.Get(), "SHGetSpecialFolderPathA");
     if (getSpecialFolderPath != nullptr &&
         getSpecialFolderPath(nullptr, folder, folderId, create) != 1) {
         folder[0] = '\0';
@@ -41,7 +41,7 @@ bool AskShell32(int folderId, BOOL create, char* folder) {
 // Second source: SHFOLDER's SHGetFolderPathA.
 void AskShFolder(int folderId, char* folder) {
     UniqueModule shfolder(LoadSystemLibrary("SHFOLDER.DLL"));
-    auto getFolderPath = shfolder.Find<SHGetFolderPathFunction>("SHGetFolderPathA");
+    auto getFolderPath = FindExport<SHGetFolderPathFunction>(shfolder.Get(), "SHGetFolderPathA");
     if (getFolderPath != nullptr && getFolderPath(nullptr, folderId, nullptr, 0, folder) != S_OK) {
         folder[0] = '\0';
     }

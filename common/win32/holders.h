@@ -1,7 +1,8 @@
 // Every small owner of the program: handles, modules, registry keys, find handles,
 // device lists, heap blocks, COM pointers and apartments, GDI objects and device
 // contexts, selections into a device context, locks and page protections. Each is
-// non-copyable and releases what it holds on every exit path of its scope.
+// non-copyable and releases what it holds on every exit path of its scope; those
+// that one call releases are one template over that call.
 #pragma once
 
 #include <windows.h>
@@ -11,136 +12,86 @@
 
 namespace mossgate {
 
-// A kernel handle; both null and INVALID_HANDLE_VALUE count as empty.
-class UniqueHandle {
+// One owner for every resource that a single call releases: the traits name the
+// value's type, the values that count as empty and the call. Non-copyable; the
+// value is released when the owner ends, is reset, or receives a new one.
+template <typename Traits> class UniqueResource {
   public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-    ~UniqueHandle() { Reset(); }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    using Value = typename Traits::Value;
 
-    HANDLE Get() const { return handle_; }
-    bool Valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-    // Hands the handle to the caller, who closes it.
-    HANDLE Release() {
-        HANDLE handle = handle_;
-        handle_ = nullptr;
-        return handle;
+    UniqueResource() = default;
+    explicit UniqueResource(Value value) : value_(value) {}
+    ~UniqueResource() { Reset(); }
+    UniqueResource(const UniqueResource&) = delete;
+    UniqueResource& operator=(const UniqueResource&) = delete;
+
+    Value Get() const { return value_; }
+    bool Valid() const { return Traits::IsValid(value_); }
+    // For a call that fills in a new value: the old one is released first.
+    Value* Receive() {
+        Reset();
+        return &value_;
     }
-    void Reset(HANDLE handle = nullptr) {
+    // Hands the value to the caller, who releases it.
+    Value Release() {
+        const Value value = value_;
+        value_ = Traits::Empty();
+        return value;
+    }
+    void Reset(Value value = Traits::Empty()) {
         if (Valid()) {
-            CloseHandle(handle_);
+            Traits::Close(value_);
         }
-        handle_ = handle;
+        value_ = value;
     }
 
   private:
-    HANDLE handle_ = nullptr;
+    Value value_ = Traits::Empty();
 };
 
+// Traits of a value whose only empty value is null.
+template <typename T, void (*CloseValue)(T)> struct NullEmptyTraits {
+    using Value = T;
+    static Value Empty() { return nullptr; }
+    static bool IsValid(Value value) { return value != nullptr; }
+    static void Close(Value value) { CloseValue(value); }
+};
+
+// Traits of a handle for which both null and INVALID_HANDLE_VALUE count as empty.
+template <void (*CloseValue)(HANDLE)> struct HandleTraits {
+    using Value = HANDLE;
+    static Value Empty() { return nullptr; }
+    static bool IsValid(Value value) { return value != nullptr && value != INVALID_HANDLE_VALUE; }
+    static void Close(Value value) { CloseValue(value); }
+};
+
+namespace release {
+inline void Handle(HANDLE handle) { CloseHandle(handle); }
+inline void Find(HANDLE find) { FindClose(find); }
+inline void DeviceList(HANDLE list) { SetupDiDestroyDeviceInfoList(list); }
 // A mutex this thread owns: released once, then closed.
-class OwnedMutex {
-  public:
-    explicit OwnedMutex(HANDLE mutex) : mutex_(mutex) {}
-    ~OwnedMutex() { Reset(); }
-    OwnedMutex(const OwnedMutex&) = delete;
-    OwnedMutex& operator=(const OwnedMutex&) = delete;
+inline void OwnedMutex(HANDLE mutex) {
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+}
+inline void Module(HMODULE module) { FreeLibrary(module); }
+inline void RegistryKey(HKEY key) { RegCloseKey(key); }
+inline void DeviceContext(HDC dc) { DeleteDC(dc); }
+template <typename Object> void GdiObject(Object object) { DeleteObject(object); }
+} // namespace release
 
-    HANDLE Get() const { return mutex_; }
-    void Reset() {
-        if (mutex_ != nullptr) {
-            ReleaseMutex(mutex_);
-            CloseHandle(mutex_);
-        }
-        mutex_ = nullptr;
-    }
-
-  private:
-    HANDLE mutex_;
-};
-
-class UniqueModule {
-  public:
-    explicit UniqueModule(HMODULE module) : module_(module) {}
-    ~UniqueModule() {
-        if (module_ != nullptr) {
-            FreeLibrary(module_);
-        }
-    }
-    UniqueModule(const UniqueModule&) = delete;
-    UniqueModule& operator=(const UniqueModule&) = delete;
-
-    HMODULE Get() const { return module_; }
-
-    // Looks up an export as the function type the caller expects.
-    template <typename Function> Function Find(const char* name) const {
-        if (module_ == nullptr) {
-            return nullptr;
-        }
-        return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
-    }
-
-  private:
-    HMODULE module_;
-};
-
-class UniqueRegKey {
-  public:
-    UniqueRegKey() = default;
-    ~UniqueRegKey() {
-        if (key_ != nullptr) {
-            RegCloseKey(key_);
-        }
-    }
-    UniqueRegKey(const UniqueRegKey&) = delete;
-    UniqueRegKey& operator=(const UniqueRegKey&) = delete;
-
-    HKEY Get() const { return key_; }
-    HKEY* Receive() { return &key_; }
-
-  private:
-    HKEY key_ = nullptr;
-};
-
-class UniqueFindHandle {
-  public:
-    explicit UniqueFindHandle(HANDLE find) : find_(find) {}
-    ~UniqueFindHandle() { Close(); }
-    UniqueFindHandle(const UniqueFindHandle&) = delete;
-    UniqueFindHandle& operator=(const UniqueFindHandle&) = delete;
-
-    bool Valid() const { return find_ != INVALID_HANDLE_VALUE && find_ != nullptr; }
-    HANDLE Get() const { return find_; }
-    void Close() {
-        if (Valid()) {
-            FindClose(find_);
-        }
-        find_ = INVALID_HANDLE_VALUE;
-    }
-
-  private:
-    HANDLE find_;
-};
-
-// A SetupAPI device information set; both null and INVALID_HANDLE_VALUE count as empty.
-class DeviceInfoList {
-  public:
-    explicit DeviceInfoList(HDEVINFO list) : list_(list) {}
-    ~DeviceInfoList() {
-        if (Valid()) {
-            SetupDiDestroyDeviceInfoList(list_);
-        }
-    }
-    DeviceInfoList(const DeviceInfoList&) = delete;
-    DeviceInfoList& operator=(const DeviceInfoList&) = delete;
-
-    bool Valid() const { return list_ != INVALID_HANDLE_VALUE && list_ != nullptr; }
-    HDEVINFO Get() const { return list_; }
-
-  private:
-    HDEVINFO list_;
-};
+using UniqueHandle = UniqueResource<HandleTraits<release::Handle>>;
+using UniqueFindHandle = UniqueResource<HandleTraits<release::Find>>;
+// A SetupAPI device information set.
+using DeviceInfoList = UniqueResource<HandleTraits<release::DeviceList>>;
+using OwnedMutex = UniqueResource<NullEmptyTraits<HANDLE, release::OwnedMutex>>;
+using UniqueModule = UniqueResource<NullEmptyTraits<HMODULE, release::Module>>;
+using UniqueRegKey = UniqueResource<NullEmptyTraits<HKEY, release::RegistryKey>>;
+// A memory device context: MemoryDC dc(CreateCompatibleDC(other)).
+using MemoryDC = UniqueResource<NullEmptyTraits<HDC, release::DeviceContext>>;
+// A GDI object this scope created (a brush, a pen, a font, a bitmap).
+template <typename Object>
+using UniqueGdiObject = UniqueResource<NullEmptyTraits<Object, release::GdiObject<Object>>>;
 
 // A block of the process heap; empty (null) when the size is 0 or it cannot be had.
 class HeapBuffer {
@@ -258,24 +209,6 @@ template <typename Interface> class ComPointer {
     Interface* pointer_ = nullptr;
 };
 
-// A GDI object this scope created (a brush, a pen, a font, a bitmap).
-template <typename Object> class UniqueGdiObject {
-  public:
-    explicit UniqueGdiObject(Object object) : object_(object) {}
-    ~UniqueGdiObject() {
-        if (object_ != nullptr) {
-            DeleteObject(object_);
-        }
-    }
-    UniqueGdiObject(const UniqueGdiObject&) = delete;
-    UniqueGdiObject& operator=(const UniqueGdiObject&) = delete;
-
-    Object Get() const { return object_; }
-
-  private:
-    Object object_;
-};
-
 // The device context of a window, from GetDC to ReleaseDC.
 class WindowDC {
   public:
@@ -292,24 +225,6 @@ class WindowDC {
 
   private:
     HWND window_;
-    HDC dc_;
-};
-
-// A memory device context compatible with another one.
-class MemoryDC {
-  public:
-    explicit MemoryDC(HDC compatibleWith) : dc_(CreateCompatibleDC(compatibleWith)) {}
-    ~MemoryDC() {
-        if (dc_ != nullptr) {
-            DeleteDC(dc_);
-        }
-    }
-    MemoryDC(const MemoryDC&) = delete;
-    MemoryDC& operator=(const MemoryDC&) = delete;
-
-    HDC Get() const { return dc_; }
-
-  private:
     HDC dc_;
 };
 

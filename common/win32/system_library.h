@@ -14,13 +14,18 @@ void RestrictDllSearch(bool systemFolderOnlyAllowed);
 // LoadLibraryA with the full system-folder path of `name`; null on failure.
 HMODULE LoadSystemLibrary(const char* name);
 
-// Looks up an export of an already loaded module (not loaded or freed here).
-template <typename Function> Function FindLoadedExport(const char* module, const char* name) {
-    HMODULE handle = GetModuleHandleA(module);
-    if (handle == nullptr) {
+// Looks up an export as the function type the caller expects; null for a null
+// module or a missing export.
+template <typename Function> Function FindExport(HMODULE module, const char* name) {
+    if (module == nullptr) {
         return nullptr;
     }
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(handle, name)));
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// The same in a module that is already loaded (not loaded or freed here).
+template <typename Function> Function FindLoadedExport(const char* module, const char* name) {
+    return FindExport<Function>(GetModuleHandleA(module), name);
 }
 
 } // namespace mossgate
