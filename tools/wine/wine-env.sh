@@ -5,7 +5,7 @@ export WINELOADER=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${MOSSGATE_EXTRA_DLLOVERRIDES:+;$MOSSGATE_EXTRA_DLLOVERRIDES}"
-MOSSGATE_CACHE=${MOSSGATE_CACHE:-$HOME/.cache/mossgate-deps}
+. "$(dirname "${BASH_SOURCE[0]}")/../lib/common.sh"
 
 wine_version() { "$WINELOADER" --version 2>/dev/null | tr -c 'A-Za-z0-9.\n' '_'; }
 
