@@ -70,6 +70,7 @@ ExternalProject_Add(host_tools
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
     BUILD_BYPRODUCTS ${MOSSGATE_HOST_TOOLS}/make_artwork ${MOSSGATE_HOST_TOOLS}/mossgate-package
+                     ${MOSSGATE_HOST_TOOLS}/x_cursor
 )
 
 add_custom_command(
