@@ -212,6 +212,8 @@ for runtime in wow64 wine8; do
     check "$runtime: ... ended within 20 s" '[ $((SECONDS - started_at)) -le 20 ]'
     expect "$runtime: ... prefix removed" "$(find "$scratch" -maxdepth 1 -name 'mossgate-prefix.*' | wc -l)" 0
 done
+# Wine 8 keeps its server folders in TMPDIR (Wine 10's are handled inside the chroot).
+expect "wine8: no server folder left" "$(find "$scratch" -path '*/wine-*/server-*' | wc -l)" 0
 
 echo "== nothing left behind"
 expect "no mount under the runtime" "$(awk -v r="$WOW64_ROOT" 'index($2, r) == 1' /proc/mounts | wc -l)" 0

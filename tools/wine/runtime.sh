@@ -108,6 +108,7 @@ runtime_remove_prefix() {
         wow64_remove_prefix "$1"
     else
         WINEPREFIX=$1 stop_prefix
+        WINEPREFIX=$1 forget_server
         rm -rf "$1"
     fi
 }

@@ -15,6 +15,17 @@ stop_prefix() {
     "$WINESERVER" -w >/dev/null 2>&1 || true
 }
 
+# Wine records the name of the prefix's server folder in PREFIX/wineserver and
+# leaves that folder (a lock file) behind. Prefixes copied from one template
+# share the name, so only the prefix's own server-DEV-INODE folder goes.
+forget_server() {
+    local name id
+    name=$(cat "$WINEPREFIX/wineserver" 2>/dev/null) && [ -n "$name" ] || return 0
+    id=$(stat -L -c '%D %i' "$WINEPREFIX") || return 0
+    set -- $id
+    rm -rf "${TMPDIR:-/tmp}/$name/server-$(printf '%x-%x' "0x$1" "$2")"
+}
+
 # Starts the prefix's server and its helper processes with their output on
 # /dev/null, so that they never hold a caller's pipe open.
 warm_prefix() {
