@@ -34,7 +34,7 @@ if [ -n "$window" ]; then
     echo "screenshots: $(ls build/screenshots/install-*.png | tr '\n' ' ')"
     exit 0
 fi
-with_display "$0" "$@"
+with_display
 runtime_enter "$0" "$@"
 echo "$product ($(stat -c %s "$product") bytes) under $MOSSGATE_RUNTIME"
 

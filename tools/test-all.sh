@@ -15,20 +15,20 @@ tools/wine/template-prefix.sh >/dev/null || exit 1
 
 records=$(mktemp -d "${TMPDIR:-/tmp}/mossgate-test-all.XXXXXX")
 on_exit 'rm -rf "$records"'
-run_ctest() { # preset [command the run goes through]
+run_ctest() { # preset
     local preset=$1
-    shift
     echo "== test $preset"
     ctest --preset "$preset" "${selection[@]}" --show-only=json-v1 >"$records/$preset.tests.json"
-    "$@" ctest --preset "$preset" "${selection[@]}" "${no_tests[@]}" -j2 --output-junit "$records/$preset.xml"
+    ctest --preset "$preset" "${selection[@]}" "${no_tests[@]}" -j2 --output-junit "$records/$preset.xml"
     echo "$?" >"$records/$preset.status"
 }
 selection=("$@") no_tests=(--no-tests=error)
 # A selection may leave a build without tests; the whole set never does.
 [ $# -eq 0 ] || no_tests=()
 run_ctest host
-run_ctest win32 "${MOSSGATE_XVFB[@]}"
-run_ctest win64 "${MOSSGATE_XVFB[@]}"
+with_display --own
+run_ctest win32
+run_ctest win64
 
 echo
 python3 tools/lib/ctest_results.py "$records" host win32 win64

@@ -7,7 +7,7 @@ set -u
 signed=$1 bin=$2
 export MOSSGATE_RUNTIME=wow64
 . "$(dirname "$0")/../../tools/wine/runtime.sh"
-with_display "$0" "$@"
+with_display
 runtime_share "$(dirname "$signed")"
 runtime_share "$bin"
 runtime_enter "$0" "$@"

@@ -11,7 +11,7 @@ set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 . "$repo/tools/wine/wow64-env.sh"
-with_display "$0" "$@"
+with_display
 runner=$repo/tools/wine/run-in-prefix.sh
 make_runtime=$repo/tools/wow64/make-runtime.sh
 

@@ -1,7 +1,7 @@
 # Sourced by the test and tool scripts: what they share.
 #   MOSSGATE_CACHE                 where bootstrap keeps libcrypto and the runtimes
-#   with_display [--own] "$0" "$@" run the script again under a fresh Xvfb when it
-#                                  has no X display (--own: always, once)
+#   with_display [--own]           an Xvfb of the script's own when it has no X
+#                                  display (--own: even when it has one)
 #   on_exit COMMAND                run COMMAND however the script ends
 #   wait_until SECONDS COMMAND...  poll COMMAND until it succeeds or time runs out
 #   check NAME TEST, fail NAME     one result line each ("ok   NAME", "FAIL NAME")
@@ -10,17 +10,31 @@
 MOSSGATE_COMMON_LOADED=1
 
 MOSSGATE_CACHE=${MOSSGATE_CACHE:-$HOME/.cache/mossgate-deps}
-MOSSGATE_XVFB=(xvfb-run -a -s "-screen 0 1280x1024x24")
 
 # Wine makes no window, not even a hidden one, without an X display. --own is for
-# scripts that click and type: they must not share a display with anyone.
+# scripts that click and type: they must not share a display with anyone; the
+# display a script made is its own again when the WoW64 runtime runs it a
+# second time. The server is a child of the script rather than a wrapper around it
+# (xvfb-run), so that a signal sent to the script reaches its traps.
 with_display() {
-    if [ "$1" = --own ]; then
-        shift
-        [ -z "${MOSSGATE_OWN_DISPLAY:-}" ] || return 0
-        MOSSGATE_OWN_DISPLAY=1 exec "${MOSSGATE_XVFB[@]}" "$@"
+    if [ "${1:-}" = --own ]; then
+        [ -z "${DISPLAY:-}" ] || [ "$DISPLAY $0" != "${MOSSGATE_OWN_DISPLAY:-}" ] || return 0
+    elif [ -n "${DISPLAY:-}" ]; then
+        return 0
     fi
-    [ -n "${DISPLAY:-}" ] || exec "${MOSSGATE_XVFB[@]}" "$@"
+    MOSSGATE_DISPLAY_FILE=$(mktemp) || return 1
+    # -displayfd: the server picks a free display and writes its number once it
+    # accepts connections.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$MOSSGATE_DISPLAY_FILE" \
+        </dev/null >/dev/null 2>&1 &
+    MOSSGATE_XVFB_PID=$!
+    on_exit 'kill "$MOSSGATE_XVFB_PID" 2>/dev/null; wait "$MOSSGATE_XVFB_PID" 2>/dev/null; rm -f "$MOSSGATE_DISPLAY_FILE"'
+    if ! wait_until 30 test -s "$MOSSGATE_DISPLAY_FILE"; then
+        echo "Xvfb did not start" >&2
+        return 1
+    fi
+    export DISPLAY=:$(cat "$MOSSGATE_DISPLAY_FILE")
+    [ "${1:-}" != --own ] || export MOSSGATE_OWN_DISPLAY="$DISPLAY $0"
 }
 
 # Commands registered here run, the latest first, when the script exits, fails

@@ -47,7 +47,7 @@ if [ "$1" = --remove-prefix ]; then
     exit 0
 fi
 
-with_display "$0" "$@"
+with_display
 # The program's own folder is shown to Wine too.
 [ ! -f "$1" ] || runtime_share "$(dirname "$(realpath "$1")")"
 if [ -n "${MOSSGATE_PREFIX:-}" ]; then
