@@ -13,6 +13,7 @@ if [ ! -f "$template/.ready" ]; then
     export WINEPREFIX="$template"
     run_interruptible "$WINELOADER" wineboot -i </dev/null >/dev/null 2>&1
     stop_prefix
+    forget_server
     touch "$template/.ready"
 fi
 echo "$template"
