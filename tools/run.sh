@@ -38,9 +38,7 @@ with_display
 runtime_enter "$0" "$@"
 echo "$product ($(stat -c %s "$product") bytes) under $MOSSGATE_RUNTIME"
 
-prefix=$(mktemp -d "${TMPDIR:-/tmp}/mossgate-run.XXXXXX")
-on_exit 'runtime_remove_prefix "$prefix"'
-runtime_new_prefix "$prefix"
+runtime_own_prefix prefix run
 drive=$prefix/drive_c
 program_files=$(runtime_program_files)
 install_folder="$drive/$program_files/KS/MOSSGATE_CD_Pack"

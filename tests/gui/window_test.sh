@@ -22,10 +22,9 @@ x_cursor=$(dirname "$bin")/host-tools/x_cursor
 TITLE='^Kestrine MOSSGATE Package Installation \(Version 2\.1\.5\.2\)$'
 CLASS=MossgatePack0Installer0MainWindow0
 
-WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/mossgate-gui.XXXXXX")
 work=$(mktemp -d "${TMPDIR:-/tmp}/mossgate-gui-work.XXXXXX")
-on_exit 'rm -rf "$work"; [ -n "${MOSSGATE_KEEP_PREFIX:-}" ] || runtime_remove_prefix "$WINEPREFIX"'
-runtime_new_prefix "$WINEPREFIX" || { fail "a prefix was made"; exit 1; }
+on_exit 'rm -rf "$work"'
+runtime_own_prefix WINEPREFIX gui || { fail "a prefix was made"; exit 1; }
 install_folder="$WINEPREFIX/drive_c/$(runtime_program_files)/KS/MOSSGATE_CD_Pack"
 
 # The browser is a recorder: every link the program opens lands in a file.

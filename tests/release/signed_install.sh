@@ -12,9 +12,7 @@ runtime_share "$(dirname "$signed")"
 runtime_share "$bin"
 runtime_enter "$0" "$@"
 
-prefix=$(mktemp -d "${TMPDIR:-/tmp}/mossgate-signed.XXXXXX")
-on_exit 'runtime_remove_prefix "$prefix"'
-runtime_new_prefix "$prefix" || { fail "a prefix was made"; exit 1; }
+runtime_own_prefix prefix signed || { fail "a prefix was made"; exit 1; }
 folder="$prefix/drive_c/$(runtime_program_files)/KS/MOSSGATE_CD_Pack"
 
 check "-h -i: exit code 0" '[ "$(run_setup "$prefix" "$bin" "$signed" -h -i)" = "exit code: 0" ]'

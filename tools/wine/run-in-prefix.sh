@@ -57,29 +57,16 @@ if [ -n "${MOSSGATE_PREFIX:-}" ]; then
 fi
 runtime_enter "$0" "$@"
 
-if [ -n "${MOSSGATE_PREFIX:-}" ]; then
-    prefix=$MOSSGATE_PREFIX keep=1
-else
-    prefix=$(mktemp -d "${TMPDIR:-/tmp}/mossgate-prefix.XXXXXX") || exit 125
-    keep=${MOSSGATE_KEEP_PREFIX:-}
-fi
-finish() {
-    if [ -z "$keep" ]; then
-        runtime_remove_prefix "$prefix"
-        return
-    fi
-    runtime_stop "$prefix"
-    [ -n "${MOSSGATE_PREFIX:-}" ] || echo "prefix kept: $prefix" >&2
-}
-on_exit finish
-
 now() { date +%s%N; }
 seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", (b - a) / 1e9 }'; }
 t0=$(now)
-if [ ! -f "$prefix/system.reg" ]; then
-    runtime_new_prefix "$prefix" || { echo "run-in-prefix: cannot make the prefix $prefix" >&2; exit 125; }
+if [ -z "${MOSSGATE_PREFIX:-}" ]; then
+    runtime_own_prefix prefix prefix || { echo "run-in-prefix: cannot make a prefix in ${TMPDIR:-/tmp}" >&2; exit 125; }
 else
-    runtime_start "$prefix" || { echo "run-in-prefix: the prefix $prefix does not start" >&2; exit 125; }
+    prefix=$MOSSGATE_PREFIX
+    on_exit 'runtime_stop "$prefix"'
+    if [ -f "$prefix/system.reg" ]; then runtime_start "$prefix"; else runtime_new_prefix "$prefix"; fi ||
+        { echo "run-in-prefix: the prefix $prefix does not start" >&2; exit 125; }
 fi
 if [ -n "${MOSSGATE_WINVER:-}" ]; then
     runtime_set_winver "$prefix" "$MOSSGATE_WINVER" ||

@@ -6,6 +6,9 @@
 #          x86_64 programs, so the i686 product itself; prefixes report Windows 10.
 # A script first calls `runtime_enter "$0" "$@"` (the WoW64 runtime runs the script
 # again in a private namespace whose mounts and processes end with it), then:
+#   runtime_own_prefix VAR NAME       a fresh, started prefix TMPDIR/mossgate-NAME.XXXXXX,
+#                                     its path in VAR, removed when the script ends
+#                                     (kept with MOSSGATE_KEEP_PREFIX, its path printed)
 #   runtime_new_prefix PREFIX         a fresh, started prefix from the runtime's template
 #   runtime_start PREFIX              start an existing prefix's server and helpers
 #   runtime_wine PREFIX PROGRAM ARGS  run a Windows program (status: low 8 bits);
@@ -64,6 +67,23 @@ runtime_new_prefix() {
     local template
     template=$("$RUNTIME_DIR/template-prefix.sh") && cp -a "$template/." "$1/" &&
         WINEPREFIX=$1 warm_prefix
+}
+
+runtime_own_prefix() {
+    local dir
+    dir=$(mktemp -d "${TMPDIR:-/tmp}/mossgate-$2.XXXXXX") || return 1
+    printf -v "$1" %s "$dir"
+    on_exit "runtime_leave_prefix '$dir'"
+    runtime_new_prefix "$dir"
+}
+
+runtime_leave_prefix() {
+    if [ -z "${MOSSGATE_KEEP_PREFIX:-}" ]; then
+        runtime_remove_prefix "$1"
+    else
+        runtime_stop "$1"
+        echo "prefix kept: $1" >&2
+    fi
 }
 
 runtime_start() {
