@@ -23,6 +23,10 @@ target_compile_options(ordinary_user PRIVATE ${MOSSGATE_WARNINGS})
 target_link_options(ordinary_user PRIVATE -static)
 
 if(MOSSGATE_HOST_TOOLS_ONLY)
+    # The Windows build's GUI tests read the X server's cursor with it.
+    find_package(X11 REQUIRED)
+    add_executable(x_cursor tests/gui/x_cursor.c)
+    target_link_libraries(x_cursor PRIVATE X11::X11 X11::Xfixes)
     return()
 endif()
 

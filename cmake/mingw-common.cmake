@@ -13,8 +13,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # under the host's Wine 8. Each test carries its runtime's name as a label.
 if(MOSSGATE_MINGW_TRIPLE MATCHES "^i686")
     set(MOSSGATE_WINE_RUNTIME wow64)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine/run-in-wow64-prefix.sh)
 else()
     set(MOSSGATE_WINE_RUNTIME wine8)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine/run-in-prefix.sh)
 endif()
+set(CMAKE_CROSSCOMPILING_EMULATOR env MOSSGATE_RUNTIME=${MOSSGATE_WINE_RUNTIME}
+    ${CMAKE_CURRENT_LIST_DIR}/../tools/wine/run-in-prefix.sh)

@@ -9,7 +9,11 @@ else()
     set(MOSSGATE_MANIFEST_ARCH amd64)
 endif()
 
-set(MOSSGATE_DEPS_DIR "$ENV{HOME}/.cache/mossgate-deps/openssl-current" CACHE PATH
+# Bootstrap's cache folder, from the one place the scripts take it from too.
+execute_process(
+    COMMAND bash -c ". \"$1\" && printf %s \"$MOSSGATE_CACHE\"" _ ${PROJECT_SOURCE_DIR}/tools/lib/common.sh
+    OUTPUT_VARIABLE MOSSGATE_CACHE_DIR COMMAND_ERROR_IS_FATAL ANY)
+set(MOSSGATE_DEPS_DIR "${MOSSGATE_CACHE_DIR}/openssl-current" CACHE PATH
     "Static libcrypto builds made by tools/bootstrap.sh")
 set(MOSSGATE_CRYPTO_DIR ${MOSSGATE_DEPS_DIR}/${MOSSGATE_TRIPLE})
 if(NOT EXISTS ${MOSSGATE_CRYPTO_DIR}/lib/libcrypto.a)
@@ -66,7 +70,7 @@ ExternalProject_Add(host_tools
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
     BUILD_BYPRODUCTS ${MOSSGATE_HOST_TOOLS}/make_artwork ${MOSSGATE_HOST_TOOLS}/mossgate-package
-                     ${MOSSGATE_HOST_TOOLS}/ordinary_user
+                     ${MOSSGATE_HOST_TOOLS}/ordinary_user ${MOSSGATE_HOST_TOOLS}/x_cursor
 )
 
 add_custom_command(

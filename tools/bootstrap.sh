@@ -6,7 +6,8 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cache=${MOSSGATE_CACHE:-$HOME/.cache/mossgate-deps}
+. "$here/tools/lib/common.sh"
+cache=$MOSSGATE_CACHE
 
 packages=(
   cmake ninja-build make pkg-config dpkg-dev perl python3 bsdextrautils

@@ -25,6 +25,7 @@ for argument in "$@"; do
 done
 export MOSSGATE_RUNTIME=wow64
 [ "$preset" = win32 ] || MOSSGATE_RUNTIME=wine8
+. tools/wine/runtime.sh
 bin=$PWD/build/$preset/bin
 product=$bin/MOSSGATE_CD_Pack_Setup.exe
 if [ -n "$window" ]; then
@@ -33,16 +34,11 @@ if [ -n "$window" ]; then
     echo "screenshots: $(ls build/screenshots/install-*.png | tr '\n' ' ')"
     exit 0
 fi
-if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
-. tools/wine/runtime.sh
+with_display
 runtime_enter "$0" "$@"
 echo "$product ($(stat -c %s "$product") bytes) under $MOSSGATE_RUNTIME"
 
-prefix=$(mktemp -d "${TMPDIR:-/tmp}/mossgate-run.XXXXXX")
-trap 'runtime_remove_prefix "$prefix"' EXIT
-runtime_new_prefix "$prefix"
+runtime_own_prefix prefix run
 drive=$prefix/drive_c
 program_files=$(runtime_program_files)
 install_folder="$drive/$program_files/KS/MOSSGATE_CD_Pack"
@@ -50,7 +46,6 @@ uninstall_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\KS:MOSSG
 view=() # the registry view the program writes in: a 32-bit program's own
 [ "$MOSSGATE_RUNTIME" = wine8 ] || view=(/reg:32)
 
-run_setup() { runtime_wine "$prefix" "$bin/launcher.exe" "$product" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 start_menus() { find "$drive" -path '*Start Menu/Programs/Kestrine*' -printf '  %P\n' 2>/dev/null | sort; }
 show_uninstall_entry() {
     runtime_wine "$prefix" reg query "$uninstall_key" "${view[@]}" </dev/null 2>/dev/null | tr -d '\r' |
@@ -60,7 +55,7 @@ show_uninstall_entry() {
 echo "Windows reports: $(runtime_wine "$prefix" cmd /c ver </dev/null 2>/dev/null | tr -d '\r' | grep .)"
 echo
 echo "== install: MOSSGATE_CD_Pack_Setup.exe -h -i"
-run_setup -h -i
+run_setup "$prefix" "$bin" "$product" -h -i
 echo "installed files in C:\\$program_files\\KS\\MOSSGATE_CD_Pack: $(ls "$install_folder" | wc -l)"
 ls "$install_folder" | column -c 110 | sed 's/^/  /'
 echo "Start-menu folders and shortcuts:"
@@ -70,7 +65,7 @@ show_uninstall_entry
 
 echo
 echo "== removal: MOSSGATE_CD_Pack_Setup.exe -h -u"
-run_setup -h -u
+run_setup "$prefix" "$bin" "$product" -h -u
 echo "install folder: $([ -e "$install_folder" ] && echo "still there" || echo "gone"); C:\\$program_files\\KS: $([ -d "$drive/$program_files/KS" ] && echo kept || echo gone)"
 echo "left in the Start menu:"
 start_menus

@@ -7,30 +7,24 @@
 #   window_test.sh SCENARIO BIN_DIR ARTIFACT_DIR GENERATED_DIR
 # Scenarios: ready, clicks, install, remove, failed-removal, no-picture,
 # command-line-install, command-line-failed-removal, startup-error.
+# Waits are for what the program shows or does, each with a time limit; a fixed
+# pause is left only where a check is that something does NOT happen meanwhile.
 set -u
-if [ -z "${MOSSGATE_GUI_DISPLAY:-}" ]; then
-    export MOSSGATE_GUI_DISPLAY=1
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
-scenario=$1 bin=$2 artifacts=$3 generated=$4
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/../../tools/wine/runtime.sh"
+with_display --own
+scenario=$1 bin=$2 artifacts=$3 generated=$4
 runtime_enter "$0" "$@"
 mkdir -p "$artifacts"
+# Built by the build's host tools (the native part of a Windows build).
+x_cursor=$(dirname "$bin")/host-tools/x_cursor
 
 TITLE='^Kestrine MOSSGATE Package Installation \(Version 2\.1\.5\.2\)$'
 CLASS=MossgatePack0Installer0MainWindow0
-failures=0
-pass() { echo "ok   $*"; }
-fail() { echo "FAIL $*"; failures=$((failures + 1)); }
-check() { if eval "$2"; then pass "$1"; else fail "$1"; fi; }
 
-WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/mossgate-gui.XXXXXX")
-cleanup() {
-    [ -n "${MOSSGATE_KEEP_PREFIX:-}" ] || runtime_remove_prefix "$WINEPREFIX"
-}
-trap cleanup EXIT
-runtime_new_prefix "$WINEPREFIX" || { echo "no prefix"; exit 1; }
+work=$(mktemp -d "${TMPDIR:-/tmp}/mossgate-gui-work.XXXXXX")
+on_exit 'rm -rf "$work"'
+runtime_own_prefix WINEPREFIX gui || { fail "a prefix was made"; exit 1; }
 install_folder="$WINEPREFIX/drive_c/$(runtime_program_files)/KS/MOSSGATE_CD_Pack"
 
 # The browser is a recorder: every link the program opens lands in a file.
@@ -45,7 +39,7 @@ links() { [ -f "$links_file" ] && tr -d '\r"' <"$links_file"; }
 wine_run() { runtime_wine "$WINEPREFIX" "$@" </dev/null 2>/dev/null; }
 
 start_program() { # args: environment assignments for the program; $switches: its command line
-    out=$(mktemp)
+    out=$(mktemp "$work/out.XXXXXX")
     # shellcheck disable=SC2086 # the switches are words
     ( [ $# -eq 0 ] || export "$@"
       wine_run "$bin/launcher.exe" "${program:-$bin/MOSSGATE_CD_Pack_Setup.exe}" ${switches:-} \
@@ -53,15 +47,16 @@ start_program() { # args: environment assignments for the program; $switches: it
     launcher_pid=$!
     window=$(timeout 60 xdotool search --sync --onlyvisible --name "$TITLE" | head -n 1)
     [ -n "$window" ] || { fail "the window appeared"; exit 1; }
-    sleep 1.5 # first paint
     read -r cx cy cw ch < <(wine_run "$bin/window_info.exe" client "$CLASS" | tr -d "\r")
+    # The button's label is what the first paint draws last (the picture is the
+    # background, drawn before it); the progress box covers the same place.
+    wait_until 30 shows '[ "$(pixel "$s" 2 428)" = 255,255,255 ] && [ "$(pixel "$s" 730 444)" = 0,0,0 ] &&
+                         [ "$(region "$s" 200x40+630+454 minima)" = 0 ]'
 }
 
+program_ended() { ! kill -0 "$launcher_pid" 2>/dev/null; }
 exit_code() { # waits for the program; prints its full 32-bit exit code
-    local waited=0
-    while kill -0 "$launcher_pid" 2>/dev/null && [ $waited -lt 120 ]; do
-        sleep 1; waited=$((waited + 1))
-    done
+    wait_until 120 program_ended
     sed -n 's/^exit code: //p' "$out" | tr -d '\r'
 }
 
@@ -80,13 +75,29 @@ region() { # file WxH+X+Y statistic (minima, maxima, mean) of the grey level
     convert "$1" -crop "$2" +repage -colorspace gray -format "%[fx:$3]" info:
 }
 
-click() { xdotool mousemove $((cx + $1)) $((cy + $2)) click 1; sleep "${3:-0.5}"; }
+shows() { # test: true when a fresh shot of the client area, $s, passes the test
+    local s=$work/now.png
+    import -window root -crop "${cw}x${ch}+${cx}+${cy}" +repage "$s" && eval "$1"
+}
+
+click() { xdotool mousemove $((cx + $1)) $((cy + $2)) click 1; }
+
+links_opened() { [ -n "$(links)" ]; }
+
+cursor() { "$x_cursor"; }
+cursor_is() { [ "$(cursor)" = "$1" ]; }
+cursor_is_not() { [ "$(cursor)" != "$1" ]; }
+cursor_over() { # x y previous: the cursor at (x, y) once the program has changed it from previous
+    xdotool mousemove $((cx + $1)) $((cy + $2))
+    wait_until 10 cursor_is_not "$3"
+    cursor
+}
 
 box_window() { timeout "${2:-30}" xdotool search --sync --name "^$1\$" 2>/dev/null | head -n 1; }
 
 check_box_stays() { # caption: the box found in $box is still open a while later, the program waiting
     caption=$1
-    sleep 3
+    sleep 3 # a box that closed by itself would be gone by now
     check "the box \"$caption\" stays until it is dismissed, the program waiting" \
         '[ -n "$box" ] && xdotool search --name "^$caption\$" >/dev/null && kill -0 "$launcher_pid" 2>/dev/null'
 }
@@ -94,12 +105,13 @@ check_box_stays() { # caption: the box found in $box is still open a while later
 check_reboot_notice_ends_install() { # the end of a successful install
     box=$(box_window "REBOOT YOUR SYSTEM" 90)
     check "the reboot notice appears" '[ -n "$box" ]'
+    # The recorder is a program of its own: its file may come after the box.
     check "the after-install link was opened" \
-        '[ "$(links)" = "https://www.kestrine.example/mossgate/installed-cd-pack" ]'
+        'wait_until 20 links_opened && [ "$(links)" = "https://www.kestrine.example/mossgate/installed-cd-pack" ]'
     check_box_stays "REBOOT YOUR SYSTEM"
     import -window root "$artifacts/$scenario-reboot-notice.png"
     [ -n "$box" ] && xdotool key --window "$box" Return
-    check "dismissing it closes the window with exit code 0" '[ "$(exit_code)" = 0 ] && window_gone'
+    check "dismissing it closes the window with exit code 0" '[ "$(exit_code)" = 0 ] && wait_until 10 window_gone'
     check "the package is installed" '[ -f "$install_folder/readme.txt" ]'
 }
 
@@ -128,35 +140,38 @@ ready)
     s=$(shot ready)
     check_ready_look "$s"
     xdotool key Escape
-    sleep 2
-    check "Esc closes the window" window_gone
+    check "Esc closes the window" 'wait_until 10 window_gone'
     check "exit code 0 after a normal close" '[ "$(exit_code)" = 0 ]'
     ;;
 clicks)
+    # The cursor in a corner the window leaves free: the first one read over the
+    # window must differ from it, so it is the one the program set.
+    xdotool mousemove 1279 1023
+    outside=$(cursor)
     start_program
-    click 100 500 1
-    click 580 474 1
-    click 700 504 1
+    click 100 500
+    click 580 474
+    click 700 504
+    # The program takes its input in order: once the click on the picture has
+    # opened its link, the three clicks before it have had their effect.
+    click 300 200
+    wait_until 20 links_opened
     s=$(shot after-misses)
     check "clicks in the panel and on the border line start nothing" \
-        '[ -z "$(links)" ] && [ "$(pixel "$s" 730 474)" != 0,0,0 ] && [ "$(pixel "$s" 590 450)" = 255,255,255 ]'
-    gcc -O1 -o "$artifacts/x_cursor" "$here/x_cursor.c" -lX11 -lXfixes
-    xdotool mousemove $((cx + 300)) $((cy + 480)); sleep 0.5
-    panel=$("$artifacts/x_cursor")
-    xdotool mousemove $((cx + 300)) $((cy + 200)); sleep 0.5
-    picture=$("$artifacts/x_cursor")
-    xdotool mousemove $((cx + 300)) $((cy + 423)); sleep 0.5
-    last_row=$("$artifacts/x_cursor")
-    xdotool mousemove $((cx + 300)) $((cy + 424)); sleep 0.5
-    first_panel_row=$("$artifacts/x_cursor")
+        '[ "$(links)" = "https://www.kestrine.example/mossgate" ] && [ "$(pixel "$s" 730 474)" != 0,0,0 ] && [ "$(pixel "$s" 590 450)" = 255,255,255 ]'
+    # Each move is to where the cursor should change, so each read waits for it.
+    xdotool mousemove 1279 1023
+    wait_until 10 cursor_is "$outside"
+    panel=$(cursor_over 300 480 "$outside")
+    picture=$(cursor_over 300 200 "$panel")
+    first_panel_row=$(cursor_over 300 424 "$picture")
+    last_row=$(cursor_over 300 423 "$first_panel_row")
     check "another cursor above the picture ($picture) than over the panel ($panel)" \
         '[ -n "$picture" ] && [ "$picture" != "$panel" ] && [ "$last_row" = "$picture" ] && [ "$first_panel_row" = "$panel" ]'
-    click 300 200 2
     check "a click on the picture opens the publisher link" \
         '[ "$(links)" = "https://www.kestrine.example/mossgate" ]'
     wine_run "$bin/window_info.exe" close "$CLASS"
-    sleep 2
-    check "the close box closes the window" window_gone
+    check "the close box closes the window" 'wait_until 10 window_gone'
     check "exit code 0" '[ "$(exit_code)" = 0 ]'
     ;;
 install)
@@ -164,13 +179,13 @@ install)
     start_program MOSSGATE_STANDIN_WAIT_MS_C=12000
     shot ready >/dev/null
     xdotool key Return # Enter is the button's key; the remove scenarios click it
-    sleep 1.3
+    wait_until 15 shows '[ "$(pixel "$s" 590 450)" = 0,0,0 ] && [ "$(region "$s" 300x16+580+486 maxima)" = 1 ]'
     a=$(shot progress-started)
     # Early, while driver C's stand-in surely still waits: once the install has
     # ended, Esc would dismiss the reboot notice.
-    xdotool key Escape; xdotool key Return; click 730 474 0.2
+    xdotool key Escape; xdotool key Return; click 730 474
     wine_run "$bin/window_info.exe" close "$CLASS"
-    sleep 1
+    sleep 1 # a window that heeded them would be gone by now
     check "Esc, Enter, clicks and the close box are ignored while installing" \
         '! window_gone && [ "$(tr -d "\r" <"$out")" = "" ]'
     # A burst of shots first, compared afterwards: comparing between shots can take
@@ -205,7 +220,7 @@ command-line-install)
     check_reboot_notice_ends_install
     ;;
 remove|failed-removal|command-line-failed-removal)
-    wine_run "$bin/launcher.exe" "$bin/MOSSGATE_CD_Pack_Setup.exe" -h -i >/dev/null
+    run_setup "$WINEPREFIX" "$bin" "$bin/MOSSGATE_CD_Pack_Setup.exe" -h -i >/dev/null
     if [ "$scenario" = remove ]; then
         # A folder with Greek letters (outside the ANSI code page) in the Start-menu
         # folder: the removal walks it too, and ends.
@@ -218,9 +233,10 @@ remove|failed-removal|command-line-failed-removal)
         check "a driver found: the Remove state" \
             '[ "$(region "$s" 500x16+20+454 minima)" = 0 ] && [ "$(pixel "$s" 730 444)" = 0,0,0 ]'
         cp "$s" "$artifacts/remove-state.png"
-        click 730 474 1
+        click 730 474
+        wait_until 10 shows '[ "$(pixel "$s" 590 450)" = 0,0,0 ]'
         p1=$(shot pressed-1)
-        sleep 1
+        sleep 1 # it must not change meanwhile
         p2=$(shot pressed-2)
         check "the pressed button is black with a white label" \
             '[ "$(pixel "$p1" 590 450)" = 0,0,0 ] && [ "$(pixel "$p1" 870 496)" = 0,0,0 ] && [ "$(region "$p1" 200x40+630+454 maxima)" = 1 ] && [ "$(pixel "$p1" 730 444)" = 0,0,0 ]'
@@ -229,7 +245,7 @@ remove|failed-removal|command-line-failed-removal)
         box=$(box_window "REBOOT YOUR SYSTEM" 60)
         check "the restart notice appears" '[ -n "$box" ]'
         [ -n "$box" ] && xdotool key --window "$box" Return
-        check "then the window closes with exit code 0" '[ "$(exit_code)" = 0 ] && window_gone'
+        check "then the window closes with exit code 0" '[ "$(exit_code)" = 0 ] && wait_until 10 window_gone'
         check "the package is removed, the Start-menu folder with its Greek names too" \
             '[ ! -e "$install_folder" ] && [ -n "$menu" ] && [ ! -e "$menu" ]'
     else
@@ -238,7 +254,7 @@ remove|failed-removal|command-line-failed-removal)
         expected=0
         if [ "$scenario" = failed-removal ]; then
             start_program MOSSGATE_STANDIN_EXIT_D=-1
-            click 730 474 0.5
+            click 730 474
         else
             switches=-u start_program MOSSGATE_STANDIN_EXIT_D=-1
             expected=-20
@@ -249,13 +265,13 @@ remove|failed-removal|command-line-failed-removal)
         import -window root "$artifacts/$scenario-box.png"
         [ -n "$box" ] && xdotool key --window "$box" Return
         check "then the window closes with exit code $expected" \
-            '[ "$(exit_code)" = "$expected" ] && window_gone'
+            '[ "$(exit_code)" = "$expected" ] && wait_until 10 window_gone'
     fi
     ;;
 startup-error)
     # Without an X display Wine makes no window and MessageBoxA returns at once:
     # the run must end by itself, with -700, having done nothing.
-    out=$(mktemp)
+    out=$(mktemp "$work/out.XXXXXX")
     (unset DISPLAY; wine_run "$bin/launcher.exe" "$bin/MOSSGATE_CD_Pack_Setup.exe" -i >"$out") &
     launcher_pid=$!
     result=$(exit_code)
@@ -271,11 +287,11 @@ personalities)
         [vista]="O/S: VISTA" [win7]="O/S: WIN7" [win8]="O/S: WIN8" [win81]="O/S: WIN8.1"
         [win10]="O/S: WIN10" [win11]="O/S: WIN10")
     for version in winxp winxp64 vista win7 win8 win81 win10 win11; do
-        wine_run winecfg /v "$version"
+        runtime_set_winver "$WINEPREFIX" "$version"
         reported=$(wine_run cmd /c ver | tr -d '\r' | grep -o '[0-9][0-9.]*' | head -n 1)
-        installed=$(wine_run "$bin/launcher.exe" "$bin/MOSSGATE_CD_Pack_Setup.exe" -h -i | tr -d '\r')
+        installed=$(run_setup "$WINEPREFIX" "$bin" "$bin/MOSSGATE_CD_Pack_Setup.exe" -h -i)
         files=$(find "$install_folder" -type f 2>/dev/null | wc -l)
-        removed=$(wine_run "$bin/launcher.exe" "$bin/MOSSGATE_CD_Pack_Setup.exe" -h -u | tr -d '\r')
+        removed=$(run_setup "$WINEPREFIX" "$bin" "$bin/MOSSGATE_CD_Pack_Setup.exe" -h -u)
         check "$version ($reported): install exits 0 with 62 files, removal exits 0 and removes them" \
             '[ "$installed" = "exit code: 0" ] && [ "$files" = 62 ] && [ "$removed" = "exit code: 0" ] && [ ! -e "$install_folder" ]'
         start_program
@@ -306,5 +322,4 @@ no-picture)
 *)
     echo "unknown scenario $scenario"; exit 2 ;;
 esac
-echo "gui $scenario: $failures failed"
-[ "$failures" -eq 0 ]
+report "gui $scenario"

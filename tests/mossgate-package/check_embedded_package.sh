@@ -11,11 +11,10 @@
 # usage: check_embedded_package.sh <mossgate-package> <package.bin> <package.manifest>
 #                                  <pointer bytes> <setup program>
 set -u
+. "$(dirname "${BASH_SOURCE[0]}")/../../tools/lib/common.sh"
 tool=$1 package=$2 manifest=$3 pointer_bytes=$4 program=$5
-fail=0
-check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; fail=1; fi; }
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+on_exit 'rm -rf "$work"'
 
 listing=$("$tool" list "$program" 2>&1)
 status=$?
@@ -70,5 +69,4 @@ for name in "${!source_of[@]}"; do
           'grep -q "$want" <<<"$headers" && grep -Eq "^Subsystem[[:space:]]+00000002" <<<"$headers" && [ -z "$foreign" ]'
 done
 
-[ $fail -eq 0 ] && echo "embedded package: all checks passed"
-exit $fail
+report "embedded package"

@@ -6,13 +6,12 @@
 # WORK for release.signed_install.
 # usage: check_signature.sh <sign.sh> <unsigned exe> <mossgate-package> <work dir>
 set -u
+. "$(dirname "${BASH_SOURCE[0]}")/../../tools/lib/common.sh"
 sign=$1 unsigned=$2 packer=$3 work=$4
-fail=0
-check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; fail=1; fi; }
 
 rm -rf "$work" && mkdir -p "$work"
 signed=$work/MOSSGATE_CD_Pack_Setup.exe
-"$sign" --test-ca-dir "$work/ca" --in "$unsigned" --out "$signed" >/dev/null || { echo "FAIL sign.sh"; exit 1; }
+"$sign" --test-ca-dir "$work/ca" --in "$unsigned" --out "$signed" >/dev/null || { fail "sign.sh"; exit 1; }
 
 verify() { osslsigncode verify -CAfile "$work/ca/ca.pem" -in "$1" >"$work/verify.log" 2>&1; }
 check "verifies against the test CA, SHA-256" \
@@ -31,4 +30,4 @@ byte=$(od -An -tu1 -j "$at" -N1 "$flipped" | tr -d ' ')
 printf "\\$(printf %o $((byte ^ 0x20)))" | dd of="$flipped" bs=1 seek="$at" conv=notrunc 2>/dev/null
 check "one flipped byte (offset $at) fails verification" \
       '[ "$(cmp -l "$signed" "$flipped" | wc -l)" -eq 1 ] && ! verify "$flipped"'
-exit $fail
+report "signature"

@@ -6,6 +6,7 @@
 # The copy is outside git, so the first build's SOURCE_DATE_EPOCH is given to it.
 # usage: reproducible_build.sh <preset> <source dir> <build dir> <epoch> <deps dir>
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../../tools/lib/common.sh"
 preset=$1 source=$2 build=$3 epoch=$4 deps=$5
 
 outputs=(generated/background.bmp generated/mossgate.ico package/package.bin
@@ -16,7 +17,7 @@ done
 [ "$preset" != win32 ] || outputs+=(payload-x64/bin/MOSSGATE_C_Setup.exe payload-x64/bin/MOSSGATE_D_Setup.exe)
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/mossgate-rebuild.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+on_exit 'rm -rf "$work"'
 copy=$work/source
 mkdir "$copy"
 # The working tree as built (uncommitted changes too), without build folders.

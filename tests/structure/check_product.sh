@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
-# Structural check of a built setup program: machine, subsystem, imports (only DLLs
-# that Windows ships), and the resources (icon group 100, BITMAP 101 900x424x24,
+# Structural check of a built setup program: machine, subsystem, imports (only the
+# DLLs it links statically today), and the resources (icon group 100, BITMAP 101 900x424x24,
 # manifest 1 with requireAdministrator, version 2.1.5.2, RCDATA 100 in 0x0409).
 # usage: check_product.sh <exe> <mingw-triple>
 set -u
+. "$(dirname "${BASH_SOURCE[0]}")/../../tools/lib/common.sh"
 exe=$1 triple=$2
-fail=0
-check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; fail=1; fi; }
 
 headers=$("$triple-objdump" -p "$exe")
 case $triple in
@@ -16,15 +15,19 @@ esac
 check "machine ($machine)" 'grep -q "$machine" <<<"$headers"'
 check "GUI subsystem" 'grep -Eq "^Subsystem[[:space:]]+00000002" <<<"$headers"'
 
-system_dlls='^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|shell32|setupapi|msvcrt|comctl32|uuid|ws2_32|crypt32|bcrypt|ntdll|version)\.dll$'
+# SHELL32, SHFOLDER, OLEAUT32 and OLEACC are loaded at run time by their system
+# path, so that a copy planted beside the program is never used: a static import
+# of one of them would undo that.
+static_dlls='^(kernel32|user32|gdi32|advapi32|ole32|setupapi|msvcrt)\.dll$'
 imports=$(grep -E '^[[:space:]]*DLL Name:' <<<"$headers" | awk '{print tolower($3)}' | sort -u)
 echo "imports: $(tr '\n' ' ' <<<"$imports")"
-check "imports only system DLLs" '! grep -Evq "$system_dlls" <<<"$imports"'
+others=$(grep -Ev "$static_dlls" <<<"$imports" | paste -sd ' ')
+check "imports only kernel32, user32, gdi32, advapi32, ole32, setupapi, msvcrt${others:+ (not $others)}" '[ -z "$others" ]'
 check "no runtime DLL (libgcc, libstdc++, winpthread, libcrypto)" \
       '! grep -Eq "libgcc|libstdc|winpthread|libcrypto" <<<"$imports"'
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+on_exit 'rm -rf "$work"'
 if "$triple-windres" -i "$exe" -O rc -o "$work/resources.rc" 2>"$work/windres.err"; then
     rc=$work/resources.rc
     check "icon group 100" 'grep -Eq "^100 14 " "$rc"'
@@ -37,12 +40,11 @@ if "$triple-windres" -i "$exe" -O rc -o "$work/resources.rc" 2>"$work/windres.er
           '[ "$(grep -o "supportedOS Id=[^/]*" <<<"$manifest" | tr "\n" " ")" = "supportedOS Id={e2011457-1546-43c5-a5fe-008deee3d3f0} supportedOS Id={35138b9a-5d96-4fbd-8e2d-a2440225f93a} " ]'
     check "version 2,1,5,2" 'grep -Eq "FILEVERSION 2, *1, *5, *2" "$rc" && grep -Eq "PRODUCTVERSION 2, *1, *5, *2" "$rc"'
 else
-    echo "FAIL windres could not read the resources: $(cat "$work/windres.err")"; fail=1
+    fail "windres could not read the resources: $(cat "$work/windres.err")"
 fi
 
 # BITMAP 101: its info header, read from the section data by a small scan.
 "$triple-objcopy" -O binary --only-section=.rsrc "$exe" "$work/rsrc.bin" 2>/dev/null
 check "BITMAP 101 is 900 x 424, 24 bits, uncompressed" \
       'od -An -v -tx1 "$work/rsrc.bin" | tr -d " \n" | grep -q "2800000084030000a80100000100180000000000"'
-[ $fail -eq 0 ] && echo "product structure: all checks passed"
-exit $fail
+report "product structure"

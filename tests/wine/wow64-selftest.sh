@@ -1,28 +1,27 @@
 #!/usr/bin/env bash
 # Checks the WoW64 runtime's scripts: tools/wow64/make-runtime.sh (readiness by
 # content, the one-line "unavailable" report for each way it can fail, a damaged
-# runtime made again) and tools/wine/run-in-wow64-prefix.sh (the "unavailable"
+# runtime made again) and tools/wine/run-in-prefix.sh under it (the "unavailable"
 # line, exit status, prefix removal, two runs at once, nothing left mounted or
-# running). What the runner does for programs, every wow64 test shows. The runner's checks need the
+# running, an interrupted run cleaned up, under both runtimes). What the runner
+# does for programs, every Windows-side test shows. The runner's checks need the
 # runtime made by tools/bootstrap.sh; without it they fail, never skip.
-#   tests/wine/wow64-selftest.sh     about a minute; last line "N passed, N failed"
+#   tests/wine/wow64-selftest.sh     about a minute; last line "wow64: N passed, N failed"
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 . "$repo/tools/wine/wow64-env.sh"
-runner=$repo/tools/wine/run-in-wow64-prefix.sh
+with_display
+runner=$repo/tools/wine/run-in-prefix.sh
 make_runtime=$repo/tools/wow64/make-runtime.sh
 
-passed=0 failed=0
-ok() { passed=$((passed + 1)); echo "ok   $*"; }
-bad() { failed=$((failed + 1)); echo "FAIL $*"; }
 # expect NAME ACTUAL EXPECTED
-expect() { if [ "$2" = "$3" ]; then ok "$1"; else bad "$1: got [$2], expected [$3]"; fi; }
+expect() { if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: got [$2], expected [$3]"; fi; }
 # expect_match NAME TEXT EXTENDED-REGEX
-expect_match() { if grep -Eq -- "$3" <<<"$2"; then ok "$1"; else bad "$1: [$2] does not match /$3/"; fi; }
+expect_match() { if grep -Eq -- "$3" <<<"$2"; then pass "$1"; else fail "$1: [$2] does not match /$3/"; fi; }
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/mossgate-wow64-selftest.XXXXXX")
-trap 'rm -rf --one-file-system "$scratch"' EXIT
+on_exit 'rm -rf --one-file-system "$scratch"'
 
 # A tree that has what a ready runtime has, with empty files.
 fake_runtime() {
@@ -40,14 +39,14 @@ fake_runtime() {
 echo "== readiness by content"
 r=$scratch/fake
 fake_runtime "$r"
-wow64_runtime_ready "$r" && ok "complete tree is ready" || bad "complete tree is ready"
+check "complete tree is ready" 'wow64_runtime_ready "$r"'
 rm "$r/$WOW64_STAMP_NAME"
-wow64_runtime_ready "$r" && bad "no stamp: not ready" || ok "no stamp: not ready"
-wow64_runtime_ready "$r" --without-stamp && ok "no stamp, asked without it: ready" || bad "no stamp, asked without it: ready"
+check "no stamp: not ready" '! wow64_runtime_ready "$r"'
+check "no stamp, asked without it: ready" 'wow64_runtime_ready "$r" --without-stamp'
 fake_runtime "$r" && rm "$r$WOW64_WINE_LIB"/i386-windows/lib*.dll
-wow64_runtime_ready "$r" && bad "i386-windows with 2 DLLs: not ready" || ok "i386-windows with 2 DLLs: not ready"
+check "i386-windows with 2 DLLs: not ready" '! wow64_runtime_ready "$r"'
 fake_runtime "$r" && rm "$r$WOW64_WINE"
-wow64_runtime_ready "$r" && bad "no loader: not ready" || ok "no loader: not ready"
+check "no loader: not ready" '! wow64_runtime_ready "$r"'
 rm -rf "$r"
 
 echo "== make-runtime.sh when the runtime cannot be made"
@@ -133,27 +132,28 @@ echo "bootstrap: WoW64 runtime unavailable: old" >"$c/wow64-unavailable"
 run_make "$c" MOSSGATE_WOW64_MIRROR=http://127.0.0.1:9/debian
 expect "ready runtime: exit status" "$make_status" 0
 expect_match "ready runtime: reused" "$out" "^bootstrap: WoW64 runtime ready in $c/wow64-sid \(wine-fake"
-[ -e "$c/wow64-unavailable" ] && bad "ready runtime: wow64-unavailable removed" || ok "ready runtime: wow64-unavailable removed"
+check "ready runtime: wow64-unavailable removed" '[ ! -e "$c/wow64-unavailable" ]'
 
-echo "== run-in-wow64-prefix.sh without the runtime"
+export MOSSGATE_RUNTIME=wow64
+echo "== run-in-prefix.sh without the runtime"
 c=$scratch/unavailable
 mkdir -p "$c"
 echo "bootstrap: WoW64 runtime unavailable: a reason" >"$c/wow64-unavailable"
 out=$(MOSSGATE_CACHE=$c "$runner" cmd /c exit 0 2>&1)
 status=$?
-[ "$status" -ne 0 ] && ok "unavailable: fails ($status)" || bad "unavailable: fails"
+check "unavailable: fails ($status)" '[ "$status" -ne 0 ]'
 expect "unavailable: prints the bootstrap line" "$out" "bootstrap: WoW64 runtime unavailable: a reason"
 rm "$c/wow64-unavailable"
 out=$(MOSSGATE_CACHE=$c "$runner" cmd /c exit 0 2>&1)
 status=$?
-[ "$status" -ne 0 ] && ok "never made: fails ($status)" || bad "never made: fails"
+check "never made: fails ($status)" '[ "$status" -ne 0 ]'
 expect_match "never made: says so" "$out" "^bootstrap: WoW64 runtime unavailable: not made yet"
 
-echo "== run-in-wow64-prefix.sh"
+echo "== run-in-prefix.sh"
 if ! wow64_runtime_ready; then
-    bad "the runtime is not ready in $WOW64_ROOT: $(cat "$WOW64_UNAVAILABLE" 2>/dev/null || echo 'run tools/bootstrap.sh')"
+    fail "the runtime is not ready in $WOW64_ROOT: $(cat "$WOW64_UNAVAILABLE" 2>/dev/null || echo 'run tools/bootstrap.sh')"
     echo
-    echo "wow64: $passed passed, $failed failed"
+    report wow64
     exit 1
 fi
 # Runs the runner with TMPDIR in the scratch folder: its stdout without CRs,
@@ -170,7 +170,7 @@ run() {
 
 run cmd /c exit 7 >/dev/null
 expect "the program's exit status" "$?" 7
-expect "prefix removed afterwards" "$(find "$scratch" -maxdepth 1 -name 'mossgate-wow64.*' | wc -l)" 0
+expect "prefix removed afterwards" "$(find "$scratch" -maxdepth 1 -name 'mossgate-prefix.*' | wc -l)" 0
 
 # Two at once (as under ctest -j2): each its own prefix, server and status.
 run cmd /c 'ping -n 8 127.0.0.1 >nul & exit 3' >/dev/null &
@@ -178,23 +178,42 @@ first=$!
 run cmd /c 'ping -n 8 127.0.0.1 >nul & exit 4' >/dev/null &
 second=$!
 # Servers of the chroot's Wine, seen from the host.
+# Builtins only: a scan that forks for every process takes seconds on a busy machine.
 chroot_servers() {
-    local p
+    local p argv=() n=0
     for p in /proc/[0-9]*; do
-        [ "$(readlink "$p/root" 2>/dev/null)" = "$WOW64_ROOT" ] && tr '\0' ' ' <"$p/cmdline" 2>/dev/null && echo
-    done | grep -c "^$WOW64_WINESERVER -p"
+        [ "$p/root" -ef "$WOW64_ROOT" ] || continue
+        mapfile -d '' -t argv <"$p/cmdline" 2>/dev/null || continue
+        [ "${argv[0]:-}" = "$WOW64_WINESERVER" ] && [ "${argv[1]:-}" = -p ] && n=$((n + 1))
+    done
+    echo "$n"
 }
-for i in $(seq 50); do
-    servers=$(chroot_servers)
-    [ "$servers" -ge 2 ] && break
-    sleep 0.1
-done
+two_servers() { servers=$(chroot_servers); [ "$servers" -ge 2 ]; }
+wait_until 20 two_servers
 expect "two at once: two servers" "$servers" 2
 expect "two at once: no chroot mount seen by the host" "$(awk -v r="$WOW64_ROOT" 'index($2, r) == 1' /proc/mounts | wc -l)" 0
 wait "$first"
 expect "two at once: first status" "$?" 3
 wait "$second"
 expect "two at once: second status" "$?" 4
+
+# Stopped while its program runs, under each runtime: the runner ends at once
+# with 143 and takes its prefix with it.
+started() { compgen -G "$scratch/mossgate-prefix.*/drive_c/started.txt" >/dev/null; }
+for runtime in wow64 wine8; do
+    MOSSGATE_RUNTIME=$runtime TMPDIR=$scratch "$runner" cmd /c \
+        'echo started>C:\started.txt & ping -n 120 127.0.0.1 >nul' >/dev/null 2>&1 &
+    runner_pid=$!
+    wait_until 60 started || fail "$runtime: the program started"
+    kill -TERM "$runner_pid"
+    started_at=$SECONDS
+    wait "$runner_pid"
+    expect "$runtime: TERM while the program runs: status" "$?" 143
+    check "$runtime: ... ended within 20 s" '[ $((SECONDS - started_at)) -le 20 ]'
+    expect "$runtime: ... prefix removed" "$(find "$scratch" -maxdepth 1 -name 'mossgate-prefix.*' | wc -l)" 0
+done
+# Wine 8 keeps its server folders in TMPDIR (Wine 10's are handled inside the chroot).
+expect "wine8: no server folder left" "$(find "$scratch" -path '*/wine-*/server-*' | wc -l)" 0
 
 echo "== nothing left behind"
 expect "no mount under the runtime" "$(awk -v r="$WOW64_ROOT" 'index($2, r) == 1' /proc/mounts | wc -l)" 0
@@ -203,8 +222,7 @@ for p in /proc/[0-9]*; do
     case $(readlink "$p/root" 2>/dev/null) in "$WOW64_ROOT" | "$WOW64_ROOT"/*) left=$((left + 1)) ;; esac
 done
 expect "no process in the chroot" "$left" 0
-expect "no prefix left in TMPDIR" "$(find "$scratch" -maxdepth 1 -name 'mossgate-wow64.*' | wc -l)" 0
+expect "no prefix left in TMPDIR" "$(find "$scratch" -maxdepth 1 -name 'mossgate-prefix.*' | wc -l)" 0
 
 echo
-echo "wow64: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report wow64

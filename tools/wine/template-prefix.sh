@@ -7,10 +7,13 @@ mkdir -p "$MOSSGATE_CACHE"
 exec 9>"$template.lock"
 flock 9
 if [ ! -f "$template/.ready" ]; then
+    # Interrupted half-way: no server left running and no half-made template.
+    on_exit '[ -f "$template/.ready" ] || { stop_prefix; rm -rf "$template"; }'
     rm -rf "$template"
     export WINEPREFIX="$template"
-    "$WINELOADER" wineboot -i </dev/null >/dev/null 2>&1
+    run_interruptible "$WINELOADER" wineboot -i </dev/null >/dev/null 2>&1
     stop_prefix
+    forget_server
     touch "$template/.ready"
 fi
 echo "$template"

@@ -2,23 +2,23 @@
 # with Wine 10 that runs i686 PE code inside 64-bit processes (made by
 # tools/wow64/make-runtime.sh, which tools/bootstrap.sh calls).
 #
-# A script that uses it first calls `wow64_enter "$0" "$@"`: the script is run
-# again in a private mount and PID namespace in which the chroot has /proc, /dev,
+# Scripts use it through runtime.sh. `wow64_enter "$0" "$@"` (runtime_enter) runs
+# the script again in a private mount and PID namespace in which the chroot has /proc, /dev,
 # /tmp (with the X socket), the repository, the current folder and every folder
 # in MOSSGATE_WOW64_BINDS (colon-separated) mounted at the same paths as on the
 # host, so Wine's Z: drive sees host paths unchanged. The mounts vanish with the
 # namespace, every process started in it ends with it, and scripts running at
-# the same time never see each other's mounts. Then, with PREFIX a prefix path
+# the same time never see each other's mounts; INT and TERM reach the script
+# inside, whose traps remove its prefix. Then, with PREFIX a prefix path
 # (under /tmp or another bound folder):
 #   wow64_new_prefix PREFIX        a fresh prefix from the template (made once)
 #   wow64_warm PREFIX              start its server and helpers, detached
 #   wow64_wine PREFIX PROGRAM ARGS run a Windows program (status: low 8 bits)
 #   wow64_reg_query PREFIX ARGS    `reg query ARGS` (/reg:32: the view a 32-bit program has)
-#   wow64_set_winver PREFIX NAME   the Windows version the prefix reports (winecfg /v)
 #   wow64_stop PREFIX              end the prefix's processes (wineserver -k, -w)
 # Wine quotes every argument that contains a space when it builds the Windows
 # command line; pass an argument that must arrive unquoted as separate words.
-MOSSGATE_CACHE=${MOSSGATE_CACHE:-$HOME/.cache/mossgate-deps}
+. "$(dirname "${BASH_SOURCE[0]}")/../lib/common.sh"
 WOW64_ROOT=${MOSSGATE_WOW64_ROOT:-$MOSSGATE_CACHE/wow64-sid}
 WOW64_UNAVAILABLE=$MOSSGATE_CACHE/wow64-unavailable
 WOW64_STAMP_NAME=.mossgate-wow64-ready
@@ -89,8 +89,21 @@ wow64_enter() {
     fi
     # The host's namespace is remembered so that the new one can tell itself apart.
     MOSSGATE_WOW64_ENTERING=$(readlink /proc/self/ns/mnt) \
-        exec unshare --mount --propagation private --pid --fork --kill-child --mount-proc \
-        bash "$@"
+        unshare --mount --propagation private --pid --fork --kill-child --mount-proc \
+        bash "$@" <&0 &
+    wow64_unshare=$!
+    # unshare blocks INT and TERM while it waits, so they would never reach the
+    # script inside, whose traps clean up: they are handed to it from here.
+    trap 'wow64_pass_signal INT' INT
+    trap 'wow64_pass_signal TERM' TERM
+    until wait "$wow64_unshare"; wow64_status=$?; ! kill -0 "$wow64_unshare" 2>/dev/null; do :; done
+    exit "$wow64_status"
+}
+
+wow64_pass_signal() {
+    local inside
+    inside=$(cat "/proc/$wow64_unshare/task/$wow64_unshare/children" 2>/dev/null)
+    [ -z "$inside" ] || kill -"$1" $inside 2>/dev/null
 }
 
 wow64_mount_base() {
@@ -182,15 +195,13 @@ wow64_server_dir() {
 # Starts a persistent server for PREFIX and waits for its socket before any
 # client: a client that came first would start a second server (Wine 10).
 wow64_start_server() {
-    local prefix=$1 dir i
+    local prefix=$1 dir=""
     wow64_exec "$prefix" "$WOW64_WINESERVER" -p </dev/null >/dev/null 2>&1 || return 1
-    for i in $(seq 100); do
-        dir=$(wow64_server_dir "$prefix") && [ -S "$dir/socket" ] && return 0
-        sleep 0.1
-    done
+    wait_until 10 wow64_server_listens "$prefix" && return 0
     echo "wow64: no server socket for $prefix after 10 s (${dir:-no $prefix/wineserver})" >&2
     return 1
 }
+wow64_server_listens() { dir=$(wow64_server_dir "$1") && [ -S "$dir/socket" ]; }
 
 # Removes the server folder of a stopped prefix (Wine leaves its lock file).
 wow64_forget_server() {
@@ -219,11 +230,6 @@ wow64_remove_prefix() {
     wow64_stop "$1"
     wow64_forget_server "$1"
     rm -rf --one-file-system "$1"
-}
-
-# winxp, winxp64, vista, win7, win8, win81, win10, win11, ...
-wow64_set_winver() {
-    wow64_wine "$1" winecfg /v "$2" </dev/null >/dev/null 2>&1
 }
 
 # Prints the chroot path of the template prefix, making it once under a lock
