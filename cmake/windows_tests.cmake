@@ -53,7 +53,7 @@ add_library(windows_test_support STATIC
     tests/windows/support/test_process.cpp)
 target_include_directories(windows_test_support PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_options(windows_test_support PRIVATE ${MOSSGATE_WARNINGS})
-target_link_libraries(windows_test_support PUBLIC mossgate_win gtest shell32)
+target_link_libraries(windows_test_support PUBLIC mossgate_win gtest shell32 version)
 
 # In-process tests of the program's Windows code, one prefix for the whole binary.
 file(GLOB MOSSGATE_WINDOWS_UNIT_TESTS CONFIGURE_DEPENDS tests/windows/unit/*_test.cpp)
