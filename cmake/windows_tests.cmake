@@ -8,6 +8,26 @@ add_test(NAME structure.product
             $<TARGET_FILE:MOSSGATE_CD_Pack_Setup> ${MOSSGATE_TRIPLE})
 set_tests_properties(structure.product PROPERTIES LABELS structure)
 
+# The protections of the product and of every stand-in it carries, from their PE
+# headers, code and link maps; damaged copies must fail the same checks.
+set(mossgate_hardened)
+foreach(target MOSSGATE_CD_Pack_Setup ${MOSSGATE_PAYLOAD_TARGETS})
+    get_target_property(name ${target} OUTPUT_NAME)
+    if(NOT name)
+        set(name ${target})
+    endif()
+    list(APPEND mossgate_hardened $<TARGET_FILE:${target}>=${CMAKE_BINARY_DIR}/link-maps/${name}.map)
+endforeach()
+foreach(program IN LISTS mossgate_x64_programs)
+    get_filename_component(name ${program} NAME_WE)
+    list(APPEND mossgate_hardened ${program}=${MOSSGATE_PAYLOAD_X64}/link-maps/${name}.map)
+endforeach()
+find_program(MOSSGATE_PYTHON NAMES python3 REQUIRED)
+add_test(NAME structure.hardening
+    COMMAND ${MOSSGATE_PYTHON} ${PROJECT_SOURCE_DIR}/tests/structure/check_hardening.py
+            ${mossgate_hardened})
+set_tests_properties(structure.hardening PROPERTIES LABELS structure)
+
 # Prints a Windows program's full 32-bit exit code; used by the scripts.
 add_executable(launcher tools/wine/launcher.cpp)
 target_include_directories(launcher PRIVATE ${PROJECT_SOURCE_DIR})
