@@ -177,4 +177,13 @@ if(MOSSGATE_WINE_RUNTIME STREQUAL wow64)
                 ${MOSSGATE_SIGNED_TEST}/MOSSGATE_CD_Pack_Setup.exe ${CMAKE_BINARY_DIR}/bin)
     set_tests_properties(release.signed_install PROPERTIES LABELS "release;wow64"
         FIXTURES_REQUIRED signed_product TIMEOUT 300)
+
+    # tools/release.sh itself: the winget manifests against winget's schemas, the bill
+    # of materials against SPDX's, both against the program and the build; damaged
+    # copies must fail. It configures and builds this tree again (a no-op when it is
+    # up to date), so it runs alone.
+    add_test(NAME release.artefacts
+        COMMAND ${PROJECT_SOURCE_DIR}/tests/release/release_artefacts.sh ${PROJECT_SOURCE_DIR}
+                ${CMAKE_BINARY_DIR}/release-test ${MOSSGATE_CRYPTO_DIR})
+    set_tests_properties(release.artefacts PROPERTIES LABELS release TIMEOUT 600 RUN_SERIAL ON)
 endif()
