@@ -212,8 +212,10 @@ def check_sbom(release, tool, openssl, schemas):
     program = os.path.join(release, PROGRAM)
     sums = {c["algorithm"]: c["checksumValue"] for c in product.get("checksums", [])}
     expect(sums.get("SHA256") == digest(program), "SBOM: the program's SHA-256 is not its own")
-    expect(product.get("versionInfo") == product_version(program), "SBOM: not the program's version")
-    check_sbom_files(related.get((product["SPDXID"], "CONTAINS"), []), package_listing(tool, program))
+    expect(product.get("versionInfo") == product_version(program),
+           "SBOM: not the program's version")
+    check_sbom_files(related.get((product["SPDXID"], "CONTAINS"), []),
+                     package_listing(tool, program))
     check_sbom_libraries(related.get((product["SPDXID"], "STATIC_LINK"), []), openssl)
     declared = {i["licenseId"] for i in document.get("hasExtractedLicensingInfos", [])}
     for element in elements.values():
@@ -308,44 +310,54 @@ def library(document, name):
 # (damage, what it does to a copy of the release, the reason the check must give).
 # Damages that leave SHA256SUMS alone are summed again, so that only their own check
 # can find them.
+def text(pattern, new, count=1):
+    return lambda release: replace(release, pattern, new, count)
+
+
+def append_byte(release):
+    with open(os.path.join(release, PROGRAM), "ab") as f:
+        f.write(b"\0")
+
+
 DAMAGES = [
-    ("program changed after summing", lambda r: open(os.path.join(r, PROGRAM), "ab").write(b"\0"),
+    ("program changed after summing", append_byte,
      "SHA256SUMS: MOSSGATE_CD_Pack_Setup.exe differs", False),
-    ("bill of materials not summed", lambda r: replace(r, r"^.*spdx\.json\n", ""),
-     "SHA256SUMS lists", False),
-    ("installer sum of another file", lambda r: replace(r, r"InstallerSha256: \w", "InstallerSha256: 0"),
+    ("bill of materials not summed", text(r"^.*spdx\.json\n", ""), "SHA256SUMS lists", False),
+    ("installer sum of another file", text(r"InstallerSha256: \w", "InstallerSha256: 0"),
      "InstallerSha256 is not the program's", True),
-    ("scope outside the schema", lambda r: replace(r, r"^Scope: machine", "Scope: everywhere"),
+    ("scope outside the schema", text(r"^Scope: machine", "Scope: everywhere"),
      "does not validate", True),
-    ("per-user scope", lambda r: replace(r, r"^Scope: machine", "Scope: user"),
-     "Scope is not machine", True),
-    ("no silent switch", lambda r: replace(r, r'^  Silent: "-h -i"', '  Silent: "-h"'),
-     "InstallerSwitches", True),
-    ("another version", lambda r: replace(r, r'^PackageVersion: "[\d.]+"', 'PackageVersion: "9.9.9.9"', 0),
+    ("per-user scope", text(r"^Scope: machine", "Scope: user"), "Scope is not machine", True),
+    ("no silent switch", text(r'^  Silent: "-h -i"', '  Silent: "-h"'), "InstallerSwitches", True),
+    ("another version", text(r'^PackageVersion: "[\d.]+"', 'PackageVersion: "9.9.9.9"', 0),
      "PackageVersion 9.9.9.9", True),
-    ("another product code", lambda r: replace(r, r'ProductCode: "KS:', 'ProductCode: "KT:', 0),
+    ("another product code", text(r'ProductCode: "KS:', 'ProductCode: "KT:', 0),
      "is not the key the program writes", True),
-    ("another publisher", lambda r: replace(r, r'^  Publisher: "', '  Publisher: "The '),
+    ("another publisher", text(r'^  Publisher: "', '  Publisher: "The '),
      "is not a text of the program", True),
-    ("exit code -10 left out", lambda r: replace(r, r"^# -10:.*\n- InstallerReturnCode: -10\n.*\n", ""),
+    ("exit code -10 left out", text(r"^# -10:.*\n- InstallerReturnCode: -10\n.*\n", ""),
      "differ from the README", True),
-    ("a custom code without its text", lambda r: replace(r, r"^# -604:.*\n", ""),
-     "custom code -604 without", True),
-    ("restart code as custom", lambda r: replace(r, r"(InstallerReturnCode: -21\n  ReturnResponse: )\w+", r"\1custom"),
+    ("a custom code without its text", text(r"^# -604:.*\n", ""), "custom code -604 without", True),
+    ("restart code as custom",
+     text(r"(InstallerReturnCode: -21\n  ReturnResponse: )\w+", r"\1custom"),
      "-21 is custom", True),
-    ("removal by -i not stated", lambda r: replace(r, r"-i removes the package", "-i installs"),
+    ("removal by -i not stated", text(r"-i removes the package", "-i installs"),
      "does not say that -i removes", True),
     ("a key the schema forbids", sbom_edit(lambda d: d.update({"$schema": "x"})),
      "does not validate", True),
-    ("an entry's SHA-256 changed", sbom_edit(lambda d: d["files"][5]["checksums"][1].update(
-        checksumValue="0" * 64)), "checksums are not those", True),
-    ("an entry's MD5 changed", sbom_edit(lambda d: d["files"][60]["checksums"][2].update(
-        checksumValue="0" * 32)), "MD5 is not the package entry's", True),
+    ("an entry's SHA-256 changed",
+     sbom_edit(lambda d: d["files"][5]["checksums"][1].update(checksumValue="0" * 64)),
+     "checksums are not those", True),
+    ("an entry's MD5 changed",
+     sbom_edit(lambda d: d["files"][60]["checksums"][2].update(checksumValue="0" * 32)),
+     "MD5 is not the package entry's", True),
     ("an entry left out", sbom_edit(lambda d: d["relationships"].pop(1)), "60 files for 61", True),
-    ("libcrypto of another version", sbom_edit(lambda d: library(d, "openssl").update(
-        versionInfo="3.0.0-1")), "libcrypto is not listed", True),
-    ("MinGW-w64 runtime of another version", sbom_edit(lambda d: library(
-        d, "mingw-w64-i686-dev").update(versionInfo="9")), "mingw-w64-i686-dev is not listed", True),
+    ("libcrypto of another version",
+     sbom_edit(lambda d: library(d, "openssl").update(versionInfo="3.0.0-1")),
+     "libcrypto is not listed", True),
+    ("MinGW-w64 runtime of another version",
+     sbom_edit(lambda d: library(d, "mingw-w64-i686-dev").update(versionInfo="9")),
+     "mingw-w64-i686-dev is not listed", True),
     ("program of another version", sbom_edit(lambda d: d["packages"][0].update(versionInfo="1")),
      "not the program's version", True),
 ]

@@ -14,7 +14,8 @@ Then the same checks over copies with one protection taken away at a time: each
 copy must fail, so that a check that passes anything is caught.
 
 usage: check_hardening.py PROGRAM=MAP [PROGRAM=MAP ...]
-The code is read with MinGW-w64's objdump for the program's machine. Exit status 0 when every program passes and every damaged copy fails, else 1.
+The code is read with MinGW-w64's objdump for the program's machine. Exit status 0
+when every program passes and every damaged copy fails, else 1.
 """
 import os
 import re

@@ -129,7 +129,7 @@ def bootstrap_libcrypto(library):
         with open(os.path.join(sources, dsc), encoding="utf-8", errors="replace") as f:
             control = dict(re.findall(r"^(Source|Version): (\S+)$", f.read(), re.M))
     if control.get("Version") != version:
-        raise FactError(f"{library}: no Debian source description of version {version} in {sources}")
+        raise FactError(f"{library}: no Debian source description of {version} in {sources}")
     with open(os.path.join(prefix, "include", "openssl", "opensslv.h"), encoding="utf-8") as f:
         upstream = re.search(r'define OPENSSL_VERSION_STR "([^"]+)"', f.read())
     if not upstream or not version.startswith(upstream.group(1) + "-"):
