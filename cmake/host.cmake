@@ -1,7 +1,9 @@
 # Native build: the core, the host tools, and the unit tests with sanitizers.
 find_package(OpenSSL REQUIRED COMPONENTS Crypto)
 
-mossgate_add_core(mossgate_core OpenSSL::Crypto)
+# The core as the product compiles it (the benchmark measures this one).
+include(cmake/hardening.cmake)
+mossgate_add_core(mossgate_core OpenSSL::Crypto ${MOSSGATE_HARDENING_COMPILE})
 
 if(EXISTS ${PROJECT_SOURCE_DIR}/tools/artwork/make_artwork.cpp)
     add_executable(make_artwork tools/artwork/make_artwork.cpp)

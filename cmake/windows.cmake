@@ -26,6 +26,11 @@ set_target_properties(mossgate_crypto PROPERTIES
 
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
+# Every Windows program of the build, the test programs too, gets the protections.
+include(cmake/hardening.cmake)
+add_compile_options(${MOSSGATE_HARDENING_COMPILE})
+add_link_options(${MOSSGATE_HARDENING_LINK})
+
 # The stand-in programs carried in the sample package. A payload-only build makes
 # just these (the product's build uses one to get their x86_64 builds).
 option(MOSSGATE_PAYLOAD_ONLY "Build only the programs carried in the package" OFF)
@@ -93,5 +98,6 @@ add_executable(MOSSGATE_CD_Pack_Setup WIN32 app/main.cpp resources/setup.rc)
 target_compile_options(MOSSGATE_CD_Pack_Setup PRIVATE ${MOSSGATE_WARNINGS} ${MOSSGATE_PRODUCT_FLAGS})
 target_link_libraries(MOSSGATE_CD_Pack_Setup PRIVATE mossgate_win)
 target_link_options(MOSSGATE_CD_Pack_Setup PRIVATE -s)
+mossgate_link_map(MOSSGATE_CD_Pack_Setup)
 
 include(cmake/windows_tests.cmake)

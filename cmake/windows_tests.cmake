@@ -8,6 +8,26 @@ add_test(NAME structure.product
             $<TARGET_FILE:MOSSGATE_CD_Pack_Setup> ${MOSSGATE_TRIPLE})
 set_tests_properties(structure.product PROPERTIES LABELS structure)
 
+# The protections of the product and of every stand-in it carries, from their PE
+# headers, code and link maps; damaged copies must fail the same checks.
+set(mossgate_hardened)
+foreach(target MOSSGATE_CD_Pack_Setup ${MOSSGATE_PAYLOAD_TARGETS})
+    get_target_property(name ${target} OUTPUT_NAME)
+    if(NOT name)
+        set(name ${target})
+    endif()
+    list(APPEND mossgate_hardened $<TARGET_FILE:${target}>=${CMAKE_BINARY_DIR}/link-maps/${name}.map)
+endforeach()
+foreach(program IN LISTS mossgate_x64_programs)
+    get_filename_component(name ${program} NAME_WE)
+    list(APPEND mossgate_hardened ${program}=${MOSSGATE_PAYLOAD_X64}/link-maps/${name}.map)
+endforeach()
+find_program(MOSSGATE_PYTHON NAMES python3 REQUIRED)
+add_test(NAME structure.hardening
+    COMMAND ${MOSSGATE_PYTHON} ${PROJECT_SOURCE_DIR}/tests/structure/check_hardening.py
+            ${mossgate_hardened})
+set_tests_properties(structure.hardening PROPERTIES LABELS structure)
+
 # Prints a Windows program's full 32-bit exit code; used by the scripts.
 add_executable(launcher tools/wine/launcher.cpp)
 target_include_directories(launcher PRIVATE ${PROJECT_SOURCE_DIR})
@@ -53,7 +73,7 @@ add_library(windows_test_support STATIC
     tests/windows/support/test_process.cpp)
 target_include_directories(windows_test_support PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_options(windows_test_support PRIVATE ${MOSSGATE_WARNINGS})
-target_link_libraries(windows_test_support PUBLIC mossgate_win gtest shell32)
+target_link_libraries(windows_test_support PUBLIC mossgate_win gtest shell32 version)
 
 # In-process tests of the program's Windows code, one prefix for the whole binary.
 file(GLOB MOSSGATE_WINDOWS_UNIT_TESTS CONFIGURE_DEPENDS tests/windows/unit/*_test.cpp)
@@ -159,4 +179,13 @@ if(MOSSGATE_WINE_RUNTIME STREQUAL wow64)
                 ${MOSSGATE_SIGNED_TEST}/MOSSGATE_CD_Pack_Setup.exe ${CMAKE_BINARY_DIR}/bin)
     set_tests_properties(release.signed_install PROPERTIES LABELS "release;wow64"
         FIXTURES_REQUIRED signed_product TIMEOUT 300)
+
+    # tools/release.sh itself: the winget manifests against winget's schemas, the bill
+    # of materials against SPDX's, both against the program and the build; damaged
+    # copies must fail. It configures and builds this tree again (a no-op when it is
+    # up to date), so it runs alone.
+    add_test(NAME release.artefacts
+        COMMAND ${PROJECT_SOURCE_DIR}/tests/release/release_artefacts.sh ${PROJECT_SOURCE_DIR}
+                ${CMAKE_BINARY_DIR}/release-test ${MOSSGATE_CRYPTO_DIR})
+    set_tests_properties(release.artefacts PROPERTIES LABELS release TIMEOUT 600 RUN_SERIAL ON)
 endif()

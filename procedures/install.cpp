@@ -4,6 +4,7 @@
 #include "common/portable/path_text.h"
 #include "common/product_names.h"
 #include "common/win32/file_system.h"
+#include "common/win32/module_version.h"
 #include "common/win32/registry.h"
 #include "common/win32/wide_text.h"
 #include "env/folders.h"
@@ -75,9 +76,27 @@ void KeepAfterRestart(const SetupContextRecord& context, const char* copyPath) {
     }
 }
 
+constexpr char QUIET_REMOVE_SWITCHES[] = " -h -u";
+
+// What is installed, in whole KB rounded up as Apps and Features shows it: the
+// package's files and the copy of this program.
+DWORD EstimatedSizeKb(const SetupContextRecord& context, const char* copyPath) {
+    uint64_t bytes = 0;
+    for (const PackageEntry& entry : context.packageDirectory) {
+        bytes += entry.dataSize;
+    }
+    WIN32_FILE_ATTRIBUTE_DATA copy;
+    if (GetFileAttributesExA(copyPath, GetFileExInfoStandard, &copy)) {
+        bytes += static_cast<uint64_t>(copy.nFileSizeHigh) << 32 | copy.nFileSizeLow;
+    }
+    const uint64_t kb = (bytes + 1023) / 1024;
+    return kb < MAXDWORD ? static_cast<DWORD>(kb) : MAXDWORD;
+}
+
 // The command is quoted: unquoted, a path below "Program Files" would let Windows
-// try "C:\Program.exe" first when it runs the entry, elevated.
-void WriteUninstallEntry(const char* copyPath) {
+// try "C:\Program.exe" first when it runs the entry, elevated. The version is the
+// one this program's version resource states, so the two cannot disagree.
+void WriteUninstallEntry(const SetupContextRecord& context, const char* copyPath) {
     char command[PATH_BYTES + 2] = "\"";
     AppendText(command, sizeof(command), copyPath);
     AppendText(command, sizeof(command), "\"");
@@ -85,6 +104,20 @@ void WriteUninstallEntry(const char* copyPath) {
     WriteMachineStringValue(UNINSTALL_KEY, "Publisher", "Kestrine Software");
     WriteMachineStringValue(UNINSTALL_KEY, "UninstallString", command);
     WriteMachineStringValue(UNINSTALL_KEY, "DisplayIcon", copyPath);
+
+    char version[sizeof("65535.65535.65535.65535")];
+    if (ReadModuleProductVersion(context.instance, version, sizeof(version))) {
+        WriteMachineStringValue(UNINSTALL_KEY, "DisplayVersion", version);
+    }
+    char quietCommand[sizeof(command) + sizeof(QUIET_REMOVE_SWITCHES)];
+    if (CopyText(quietCommand, sizeof(quietCommand), command) &&
+        AppendText(quietCommand, sizeof(quietCommand), QUIET_REMOVE_SWITCHES)) {
+        WriteMachineStringValue(UNINSTALL_KEY, "QuietUninstallString", quietCommand);
+    }
+    // The program neither changes nor repairs an installation: no such buttons.
+    WriteMachineDwordValue(UNINSTALL_KEY, "NoModify", 1);
+    WriteMachineDwordValue(UNINSTALL_KEY, "NoRepair", 1);
+    WriteMachineDwordValue(UNINSTALL_KEY, "EstimatedSize", EstimatedSizeKb(context, copyPath));
 }
 
 } // namespace
@@ -127,7 +160,7 @@ int RunInstall(SetupContextRecord& context) {
         return FailWith(context, PROGRAM_COPY_TEXT, INSTALL_PROGRAM_NOT_COPIED);
     }
     KeepAfterRestart(context, copyPath);
-    WriteUninstallEntry(copyPath);
+    WriteUninstallEntry(context, copyPath);
     SetStatusText(context, "Installation Completed");
     PostProcedureEnd(context, END_INSTALLED);
     return 0;

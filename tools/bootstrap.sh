@@ -17,6 +17,7 @@ packages=(
   xvfb xauth xdotool imagemagick x11-utils fonts-liberation libx11-dev libxfixes-dev
   libssl-dev googletest libgtest-dev libbenchmark-dev
   openssl osslsigncode
+  python3-yaml python3-jsonschema
 )
 
 log() { printf 'bootstrap: %s\n' "$*"; }

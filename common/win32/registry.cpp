@@ -14,6 +14,21 @@ constexpr DWORD VALUE_COPY_LIMIT = 4050;
 constexpr size_t SUBKEY_NAME_BYTES = 1024;
 constexpr REGSAM DELETE_AND_ENUMERATE = DELETE | KEY_ENUMERATE_SUB_KEYS;
 
+// Each value opens (or creates) the key by itself, so that one failed write leaves
+// the others to be tried.
+int SetMachineValue(const char* subKey, const char* valueName, DWORD type, const void* data,
+                    DWORD cbData) {
+    UniqueRegKey key;
+    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, subKey, key.Receive()) != ERROR_SUCCESS &&
+        RegCreateKeyA(HKEY_LOCAL_MACHINE, subKey, key.Receive()) != ERROR_SUCCESS) {
+        return 0;
+    }
+    return RegSetValueExA(key.Get(), valueName, 0, type, static_cast<const BYTE*>(data), cbData) ==
+                   ERROR_SUCCESS
+               ? 1
+               : 0;
+}
+
 } // namespace
 
 int ReadUserStringValue(const char* subKey, const char* valueName, char* buffer, size_t cbBuffer) {
@@ -39,16 +54,12 @@ int ReadUserStringValue(const char* subKey, const char* valueName, char* buffer,
 }
 
 int WriteMachineStringValue(const char* subKey, const char* valueName, const char* text) {
-    UniqueRegKey key;
-    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, subKey, key.Receive()) != ERROR_SUCCESS &&
-        RegCreateKeyA(HKEY_LOCAL_MACHINE, subKey, key.Receive()) != ERROR_SUCCESS) {
-        return 0;
-    }
-    const DWORD cbData = static_cast<DWORD>(std::strlen(text) + 1);
-    return RegSetValueExA(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                          cbData) == ERROR_SUCCESS
-               ? 1
-               : 0;
+    return SetMachineValue(subKey, valueName, REG_SZ, text,
+                           static_cast<DWORD>(std::strlen(text) + 1));
+}
+
+int WriteMachineDwordValue(const char* subKey, const char* valueName, DWORD value) {
+    return SetMachineValue(subKey, valueName, REG_DWORD, &value, sizeof(value));
 }
 
 int DeleteRegistryTree(HKEY parent, const char* subKey) {

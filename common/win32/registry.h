@@ -16,6 +16,10 @@ int ReadUserStringValue(const char* subKey, const char* valueName, char* buffer,
 // 1 when stored, else 0.
 int WriteMachineStringValue(const char* subKey, const char* valueName, const char* text);
 
+// Stores a REG_DWORD value under HKEY_LOCAL_MACHINE, creating the key when missing.
+// 1 when stored, else 0.
+int WriteMachineDwordValue(const char* subKey, const char* valueName, DWORD value);
+
 // Removes the key with all its subkeys: 0 when it, or a subkey, cannot be opened or
 // deleted (the walk then stops), else 1.
 int DeleteRegistryTree(HKEY parent, const char* subKey);

@@ -53,6 +53,17 @@ void ExpectFullyInstalled() {
     EXPECT_EQ(UninstallValue("UninstallString"),
               std::optional<std::string>("\"" + InstalledCopy() + "\""));
     EXPECT_EQ(UninstallValue("DisplayIcon"), std::optional<std::string>(InstalledCopy()));
+    // What management tools read: the version as Windows reads it from the program,
+    // a removal that asks nothing, no Change or Repair, and the size of what is there.
+    const std::string version = ProductVersionOf(TwinPath());
+    EXPECT_FALSE(version.empty());
+    EXPECT_EQ(UninstallValue("DisplayVersion"), std::optional<std::string>(version));
+    EXPECT_EQ(UninstallValue("QuietUninstallString"),
+              std::optional<std::string>("\"" + InstalledCopy() + "\" -h -u"));
+    EXPECT_EQ(UninstallDword("NoModify"), std::optional<uint32_t>(1));
+    EXPECT_EQ(UninstallDword("NoRepair"), std::optional<uint32_t>(1));
+    EXPECT_EQ(UninstallDword("EstimatedSize"), std::optional<uint32_t>(static_cast<uint32_t>(
+                                                   (FolderBytes(InstallFolder()) + 1023) / 1024)));
     EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 1);
     // A 32-bit program on 64-bit Windows writes the entry in the 32-bit view only,
     // the 64-bit twin in the 64-bit view.
@@ -234,26 +245,36 @@ TEST(RemovalFromInstalledCopy, CopyAndFolderAreDeletedAtRestart) {
     EXPECT_TRUE(PendingDeletionNames(InstallFolder().substr(2)));
 }
 
-TEST(UninstallCommand, RunTheWayWindowsRunsItStartsTheInstalledCopy) {
-    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+// Both commands of the entry, run as Windows and management tools run them: the
+// text as the command line, no program name apart.
+TEST(UninstallCommand, EachCommandRunTheWayWindowsRunsItStartsTheInstalledCopy) {
     ASSERT_TRUE(
         CopyFileA((ExecutableFolder() + "\\trace_program.exe").c_str(), "C:\\Program.exe", FALSE));
-    const auto command = UninstallValue("UninstallString");
-    ASSERT_TRUE(command.has_value());
-    std::string commandLine = *command + " -h -u";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &info));
-    WaitForSingleObject(info.hProcess, 120000);
-    DWORD code = 1;
-    GetExitCodeProcess(info.hProcess, &code);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    EXPECT_EQ(static_cast<int32_t>(code), 0);
-    EXPECT_FALSE(Exists("C:\\Program.exe.ran")) << "the planted C:\\Program.exe was started";
-    EXPECT_FALSE(UninstallKeyExists()) << "the installed copy did not run the removal";
+    const struct {
+        const char* value;
+        const char* appended;
+    } commands[] = {{"UninstallString", " -h -u"}, {"QuietUninstallString", ""}};
+    for (const auto& command : commands) {
+        ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+        const auto text = UninstallValue(command.value);
+        ASSERT_TRUE(text.has_value()) << command.value;
+        std::string commandLine = *text + command.appended;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info = {};
+        ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &info));
+        WaitForSingleObject(info.hProcess, 120000);
+        DWORD code = 1;
+        GetExitCodeProcess(info.hProcess, &code);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+        EXPECT_EQ(static_cast<int32_t>(code), 0) << command.value;
+        EXPECT_FALSE(Exists("C:\\Program.exe.ran")) << "the planted C:\\Program.exe was started";
+        EXPECT_FALSE(UninstallKeyExists())
+            << command.value << ": the installed copy did not remove";
+        EXPECT_FALSE(Exists(InstallFolder() + "\\readme.txt")) << command.value;
+    }
 }
 
 } // namespace

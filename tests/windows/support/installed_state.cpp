@@ -5,10 +5,12 @@
 #include <windows.h>
 
 #include <shlobj.h>
+#include <winver.h>
 
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <vector>
 
 namespace mossgate::testing {
 
@@ -96,6 +98,16 @@ std::optional<std::string> UninstallValue(const char* name) {
     return ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, name);
 }
 
+std::optional<uint32_t> UninstallDword(const char* name) {
+    DWORD value = 0;
+    DWORD cbValue = sizeof(value);
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, kUninstallKey, name, RRF_RT_REG_DWORD, nullptr, &value,
+                     &cbValue) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 bool UninstallKeyExists(unsigned long view) {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | view, &key) !=
@@ -145,6 +157,44 @@ std::string TempFolder(const std::string& name) {
     std::string folder = std::string(temp) + name;
     CreateDirectoryA(folder.c_str(), nullptr);
     return folder;
+}
+
+std::string ProductVersionOf(const std::string& program) {
+    std::vector<char> block(GetFileVersionInfoSizeA(program.c_str(), nullptr));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT cbFixed = 0;
+    if (block.empty() ||
+        !GetFileVersionInfoA(program.c_str(), 0, static_cast<DWORD>(block.size()), block.data()) ||
+        !VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &cbFixed) ||
+        cbFixed < sizeof(VS_FIXEDFILEINFO)) {
+        return "";
+    }
+    return std::to_string(HIWORD(fixed->dwProductVersionMS)) + "." +
+           std::to_string(LOWORD(fixed->dwProductVersionMS)) + "." +
+           std::to_string(HIWORD(fixed->dwProductVersionLS)) + "." +
+           std::to_string(LOWORD(fixed->dwProductVersionLS));
+}
+
+uint64_t FolderBytes(const std::string& folder) {
+    uint64_t bytes = 0;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    do {
+        const std::string name = found.cFileName;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            bytes += FolderBytes(folder + "\\" + name);
+        } else {
+            bytes += static_cast<uint64_t>(found.nFileSizeHigh) << 32 | found.nFileSizeLow;
+        }
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return bytes;
 }
 
 std::string UnixPathOf(const std::string& path) {

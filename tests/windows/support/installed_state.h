@@ -23,6 +23,8 @@ constexpr const char* kShortcutFiles[] = {"Readme.LNK", "MOSSGATE C Control Pane
 std::vector<std::pair<std::string, std::string>> PackageSources();
 
 std::optional<std::string> UninstallValue(const char* name);
+// A REG_DWORD value of the uninstall entry; none for a value of another type.
+std::optional<uint32_t> UninstallDword(const char* name);
 // In the program's own registry view, or in the view given (KEY_WOW64_32KEY, _64KEY).
 bool UninstallKeyExists(unsigned long view = 0);
 
@@ -39,6 +41,13 @@ std::vector<std::string> StandinLogLines(const std::string& path);
 void SetChildEnvironment(const char* name, const char* value);
 
 std::string TempFolder(const std::string& name);
+
+// The product version of a program file as Windows reads it (version.dll), "" when
+// it has none.
+std::string ProductVersionOf(const std::string& program);
+
+// Bytes of every file below a folder, subfolders included.
+uint64_t FolderBytes(const std::string& folder);
 
 // A real link at `link` (a Windows path) to `target`: a Unix symbolic link made from
 // the Unix side, which Wine presents as a link (CreateSymbolicLink makes nothing
