@@ -189,3 +189,16 @@ if(MOSSGATE_WINE_RUNTIME STREQUAL wow64)
                 ${CMAKE_BINARY_DIR}/release-test ${MOSSGATE_CRYPTO_DIR})
     set_tests_properties(release.artefacts PROPERTIES LABELS release TIMEOUT 600 RUN_SERIAL ON)
 endif()
+
+# Where the machine runs no 32-bit code at all, the WoW64 runtime's scripts end
+# with 77 and say why (tools/wine/wow64-env.sh): its tests are then reported as not
+# run, never as passed (tools/lib/ctest_results.py counts them apart).
+if(MOSSGATE_WINE_RUNTIME STREQUAL wow64)
+    get_property(MOSSGATE_ALL_TESTS DIRECTORY PROPERTY TESTS)
+    foreach(test IN LISTS MOSSGATE_ALL_TESTS)
+        get_test_property(${test} LABELS labels)
+        if("wow64" IN_LIST labels)
+            set_tests_properties(${test} PROPERTIES SKIP_RETURN_CODE 77)
+        endif()
+    endforeach()
+endif()

@@ -3,7 +3,8 @@
 # installs the embedded sample package unattended ("-h -i"), shows what was
 # installed, removes it again ("-h -u") and shows what is left.
 #   tools/run.sh            the i686 product itself, as users get it, under the WoW64
-#                           runtime (Wine 10; a 32-bit program on 64-bit Windows 10)
+#                           runtime (Wine 10; a 32-bit program on 64-bit Windows 10);
+#                           on a machine that runs no 32-bit code, the twin (--twin)
 #   tools/run.sh --twin     the x86_64 twin under Debian's Wine 8 (Windows 7)
 #   tools/run.sh --window   drives the product's window instead (with --twin: the
 #                           twin's): clicks Install and saves screenshots of its
@@ -23,6 +24,11 @@ for argument in "$@"; do
     *) echo "usage: tools/run.sh [--twin] [--window]" >&2; exit 2 ;;
     esac
 done
+no_32_bit_code=${MOSSGATE_CACHE:-$HOME/.cache/mossgate-deps}/wow64-no-32-bit-code
+if [ "$preset" = win32 ] && [ -s "$no_32_bit_code" ]; then
+    echo "run: $(cat "$no_32_bit_code"); the x86_64 twin runs under Wine 8 instead (--twin)"
+    preset=win64
+fi
 export MOSSGATE_RUNTIME=wow64
 [ "$preset" = win32 ] || MOSSGATE_RUNTIME=wine8
 . tools/wine/runtime.sh

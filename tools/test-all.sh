@@ -31,4 +31,8 @@ run_ctest win32
 run_ctest win64
 
 echo
-python3 tools/lib/ctest_results.py "$records" host win32 win64
+# Where the machine runs no 32-bit code the wow64 tests end as not run, and say why.
+not_run=()
+no_32_bit_code=$MOSSGATE_CACHE/wow64-no-32-bit-code
+[ ! -s "$no_32_bit_code" ] || not_run=(--wow64-not-run "$(cat "$no_32_bit_code")")
+python3 tools/lib/ctest_results.py "${not_run[@]}" "$records" host win32 win64

@@ -17,12 +17,13 @@ check "GUI subsystem" 'grep -Eq "^Subsystem[[:space:]]+00000002" <<<"$headers"'
 
 # SHELL32, SHFOLDER, OLEAUT32 and OLEACC are loaded at run time by their system
 # path, so that a copy planted beside the program is never used: a static import
-# of one of them would undo that.
-static_dlls='^(kernel32|user32|gdi32|advapi32|ole32|setupapi|msvcrt)\.dll$'
+# of one of them would undo that. NTDLL is mapped into every process before any
+# other DLL: its handle-relative file calls are imported.
+static_dlls='^(kernel32|user32|gdi32|advapi32|ole32|setupapi|msvcrt|ntdll)\.dll$'
 imports=$(grep -E '^[[:space:]]*DLL Name:' <<<"$headers" | awk '{print tolower($3)}' | sort -u)
 echo "imports: $(tr '\n' ' ' <<<"$imports")"
 others=$(grep -Ev "$static_dlls" <<<"$imports" | paste -sd ' ')
-check "imports only kernel32, user32, gdi32, advapi32, ole32, setupapi, msvcrt${others:+ (not $others)}" '[ -z "$others" ]'
+check "imports only kernel32, user32, gdi32, advapi32, ole32, setupapi, msvcrt, ntdll${others:+ (not $others)}" '[ -z "$others" ]'
 check "no runtime DLL (libgcc, libstdc++, winpthread, libcrypto)" \
       '! grep -Eq "libgcc|libstdc|winpthread|libcrypto" <<<"$imports"'
 

@@ -11,6 +11,11 @@ set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 . "$repo/tools/wine/wow64-env.sh"
+# On a machine that runs no 32-bit code no runtime is made: nothing to check.
+if [ -s "$WOW64_NO_32_BIT_CODE" ]; then
+    echo "wow64: not run here: $(cat "$WOW64_NO_32_BIT_CODE")"
+    exit "$WOW64_NOT_RUN"
+fi
 with_display
 runner=$repo/tools/wine/run-in-prefix.sh
 make_runtime=$repo/tools/wow64/make-runtime.sh

@@ -8,7 +8,8 @@
 # (made once) into TMPDIR and removed afterwards, also when the run is
 # interrupted. Exit status: the program's (low 8 bits); 125 when the runtime or
 # the prefix is missing (the runtime's "unavailable" line is printed: never a
-# silent skip).
+# silent skip); 77, with its one line, when this machine runs no 32-bit code and
+# the runtime is wow64 (the tests take 77 as "not run").
 #
 #   MOSSGATE_PREFIX=DIR        use the prefix in DIR (made from the template when
 #                              DIR is missing or empty) and keep it: several
@@ -34,7 +35,7 @@ if [ $# -eq 0 ]; then
     sed -n '2,/^set -u/p' "$0" | sed '$d; s/^# \{0,1\}//' >&2
     exit 2
 fi
-runtime_require || exit 125
+runtime_require || runtime_exit_unavailable $?
 
 if [ "$1" = --remove-prefix ]; then
     if [ $# -ne 2 ] || [ ! -f "$2/system.reg" ]; then

@@ -40,6 +40,12 @@ runtime_require() {
     fi
 }
 
+# Exits as a script must when runtime_require refused with STATUS.
+runtime_exit_unavailable() {
+    [ "$MOSSGATE_RUNTIME" = wow64 ] && wow64_exit_unavailable "$1"
+    exit 125
+}
+
 runtime_share() {
     MOSSGATE_WOW64_BINDS=${MOSSGATE_WOW64_BINDS:+$MOSSGATE_WOW64_BINDS:}$1
     export MOSSGATE_WOW64_BINDS

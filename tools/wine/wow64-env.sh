@@ -21,6 +21,11 @@
 . "$(dirname "${BASH_SOURCE[0]}")/../lib/common.sh"
 WOW64_ROOT=${MOSSGATE_WOW64_ROOT:-$MOSSGATE_CACHE/wow64-sid}
 WOW64_UNAVAILABLE=$MOSSGATE_CACHE/wow64-unavailable
+# Written by tools/wow64/make-runtime.sh when this machine runs no 32-bit code at
+# all (tools/wow64/ia32-check.c): then nothing of the runtime can run here, and
+# what needs it is not run rather than failed (exit status WOW64_NOT_RUN).
+WOW64_NO_32_BIT_CODE=$MOSSGATE_CACHE/wow64-no-32-bit-code
+WOW64_NOT_RUN=77
 WOW64_STAMP_NAME=.mossgate-wow64-ready
 # Paths inside the chroot.
 WOW64_WINE_LIB=/usr/lib/x86_64-linux-gnu/wine
@@ -51,8 +56,13 @@ wow64_runtime_describe() {
 }
 
 # Fails, with the line bootstrap left or a line of its own, when there is no
-# runtime. Never a silent skip.
+# runtime: status 1, or WOW64_NOT_RUN when this machine runs no 32-bit code (a
+# fact of the machine, said in one line). Never a silent skip.
 wow64_require() {
+    if [ -s "$WOW64_NO_32_BIT_CODE" ]; then
+        echo "wow64: not run here: $(cat "$WOW64_NO_32_BIT_CODE")" >&2
+        return "$WOW64_NOT_RUN"
+    fi
     wow64_runtime_ready && return 0
     if [ -s "$WOW64_UNAVAILABLE" ]; then
         cat "$WOW64_UNAVAILABLE" >&2
@@ -60,6 +70,12 @@ wow64_require() {
         echo "bootstrap: WoW64 runtime unavailable: not made yet in $WOW64_ROOT (run tools/bootstrap.sh)" >&2
     fi
     return 1
+}
+
+# The exit status for a runtime that wow64_require refused with STATUS.
+wow64_exit_unavailable() {
+    [ "$1" = "$WOW64_NOT_RUN" ] && exit "$WOW64_NOT_RUN"
+    exit 125
 }
 
 wow64_inside() { [ -n "${MOSSGATE_WOW64_NS:-}" ] && [ "$MOSSGATE_WOW64_NS" = "$(readlink /proc/self/ns/mnt)" ]; }
@@ -71,7 +87,7 @@ wow64_enter() {
         wow64_bind_folders
         return 0
     fi
-    wow64_require || exit 125
+    wow64_require || wow64_exit_unavailable $?
     if [ "$(id -u)" != 0 ]; then
         echo "wow64: chroot and mounts need root" >&2
         exit 125

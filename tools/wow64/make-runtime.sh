@@ -13,6 +13,12 @@
 # their mounts and processes cannot outlive them, and a trap undoes any mount
 # left under the temporary folder anyway.
 #
+# First the machine itself is asked (tools/wow64/ia32-check.c) whether it runs
+# 32-bit code at all: some kernels and hypervisors do not, and then no Wine can
+# run the product. The runtime is then not made; its one-line reason goes to
+# $MOSSGATE_CACHE/wow64-no-32-bit-code, and what needs the runtime is reported
+# as not run (tools/wine/wow64-env.sh). The file goes when the check passes.
+#
 # When the runtime cannot be made, one line "bootstrap: WoW64 runtime
 # unavailable: REASON" is printed and written to $MOSSGATE_CACHE/wow64-unavailable
 # and the script exits 0, so that the rest of the bootstrap goes on. The file is
@@ -161,6 +167,23 @@ report_ready() {
 mkdir -p "$cache" || unavailable "cannot create $cache"
 exec 8>"$cache/wow64-sid.lock"
 flock 8
+
+# Built and run afresh each time: the check is of the machine, which may change
+# under a kept cache.
+check_dir=$(mktemp -d) || unavailable "cannot create a temporary folder"
+if ! cc -O1 -o "$check_dir/ia32-check" "$here/ia32-check.c" 2>>"$log_file"; then
+    rm -rf "$check_dir"
+    unavailable "cannot build the 32-bit code check (log: $log_file)"
+fi
+runs_32_bit_code=1
+no_32_bit_code=$("$check_dir/ia32-check") || runs_32_bit_code=""
+rm -rf "$check_dir"
+if [ -z "$runs_32_bit_code" ]; then
+    printf '%s\n' "${no_32_bit_code:-this machine runs no i686 code}" >"$WOW64_NO_32_BIT_CODE"
+    say "WoW64 runtime not made: ${no_32_bit_code:-this machine runs no i686 code}; the wow64 tests are not run"
+    exit 0
+fi
+rm -f "$WOW64_NO_32_BIT_CODE"
 
 if wow64_runtime_ready "$root"; then
     rm -f "$unavailable"
