@@ -3,6 +3,7 @@
 #include "app/messages.h"
 #include "app/portable/window_layout.h"
 #include "app/setup_context.h"
+#include "app/worker.h"
 #include "common/win32/system_library.h"
 #include "common/win32/wide_text.h"
 
@@ -45,16 +46,12 @@ struct {
     char announcedStep[STEP_BYTES];
 } state;
 
-bool Installing() {
-    return SetupContext.workerRunning.load() != 0;
-}
-
 bool Busy() {
-    return Installing() || state.removing;
+    return IsWorkerRunning(SetupContext) || state.removing;
 }
 
 LONG ChildCount() {
-    return Installing() ? STEP : BUTTON;
+    return IsWorkerRunning(SetupContext) ? STEP : BUTTON;
 }
 
 Rectangle Place(LONG child) {
@@ -432,7 +429,7 @@ void AnnounceChanges(HWND window) {
         NotifyWinEvent(EVENT_OBJECT_STATECHANGE, window, OBJID_CLIENT, BUTTON);
     }
     char step[STEP_BYTES] = "";
-    if (Installing()) {
+    if (IsWorkerRunning(SetupContext)) {
         SnapshotStatusText(SetupContext, step, sizeof(step));
     }
     if (std::strcmp(step, state.announcedStep) != 0) {

@@ -73,21 +73,27 @@ void OpenLink(const StoredLink& link) {
     OpenPublisherLink(link.bytes, link.length);
 }
 
-// The box of an end message; with closeAfter the window then closes itself.
-void ShowEndBox(LPARAM end, bool closeAfter) {
+// The box of an end message; false for a parameter that is no end.
+bool ShowEndBox(LPARAM end) {
     if (end == END_FAILED) {
         MessageBoxA(SetupContext.mainWindow, SetupContext.errorText, SetupContext.errorCaption,
                     FAILURE_BOX_STYLE);
-    } else if (end == END_INSTALLED) {
+        return true;
+    }
+    if (end == END_INSTALLED) {
         OpenLink(AFTER_INSTALL_LINK);
         MessageBoxA(SetupContext.mainWindow,
                     "Installation Complete and Successful !\n\nYOU MUST REBOOT your system to "
                     "finalize installation",
                     "REBOOT YOUR SYSTEM", REBOOT_BOX_STYLE);
-    } else {
-        return;
+        return true;
     }
-    if (closeAfter) {
+    return false;
+}
+
+// The end of the install worker's procedure: its box, then the window closes.
+void ShowEndBoxThenClose(LPARAM end) {
+    if (ShowEndBox(end)) {
         PostMessageA(SetupContext.mainWindow, WM_CLOSE, 0, 0);
     }
 }
@@ -103,7 +109,7 @@ void ShowQueuedEndBoxes() {
     MSG message;
     while (PeekMessageA(&message, SetupContext.mainWindow, WM_COMMAND, WM_COMMAND, PM_REMOVE)) {
         if (LOWORD(message.wParam) == CMD_PROCEDURE_END) {
-            ShowEndBox(message.lParam, false);
+            ShowEndBox(message.lParam);
         }
     }
 }
@@ -131,10 +137,6 @@ void ButtonAction(HWND window) {
     RunUninstall(SetupContext);
     ShowQueuedEndBoxes();
     PostMessageA(SetupContext.mainWindow, WM_DESTROY, 0, 0);
-}
-
-bool WorkerRunning() {
-    return SetupContext.workerRunning.load() != 0;
 }
 
 LRESULT OnCreate(HWND window) {
@@ -167,7 +169,7 @@ LRESULT OnDestroy(HWND window) {
 }
 
 LRESULT OnClose() {
-    if (!WorkerRunning()) {
+    if (!IsWorkerRunning(SetupContext)) {
         PostMessageA(SetupContext.mainWindow, WM_DESTROY, 0, 0);
     }
     return 0;
@@ -187,7 +189,7 @@ LRESULT OnEraseBackground(HDC dc) {
 }
 
 LRESULT OnKeyDown(HWND window, WPARAM key) {
-    if (key == VK_RETURN && !WorkerRunning()) {
+    if (key == VK_RETURN && !IsWorkerRunning(SetupContext)) {
         ButtonAction(window);
     } else if (key == VK_ESCAPE) {
         PostMessageA(window, WM_CLOSE, 0, 0);
@@ -199,7 +201,7 @@ LRESULT OnTimer(HWND window, WPARAM timer) {
     if (timer != ANIMATION_TIMER_ID) {
         return 0;
     }
-    if (WorkerRunning()) {
+    if (IsWorkerRunning(SetupContext)) {
         SetupContext.animationTicks += 1;
         WindowDC dc(window);
         DrawProgressBox(SetupContext, dc.Get(), SetupContext.animationTicks & 1);
@@ -217,7 +219,7 @@ LRESULT OnMouseMove(LPARAM position) {
 }
 
 LRESULT OnLeftButtonDown(HWND window, LPARAM position) {
-    if (WorkerRunning()) {
+    if (IsWorkerRunning(SetupContext)) {
         return 0;
     }
     const int x = static_cast<short>(LOWORD(position));
@@ -248,7 +250,7 @@ void OnCommandLineRun() {
 LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     const WORD command = LOWORD(wParam);
     if (silentMode == 0 && command == CMD_PROCEDURE_END) {
-        ShowEndBox(lParam, true);
+        ShowEndBoxThenClose(lParam);
     } else if (command == CMD_COMMAND_LINE_RUN && lParam == COMMAND_LINE_RUN_PARAMETER) {
         OnCommandLineRun();
     } else if (command == CMD_PRESS_BUTTON && ButtonAvailable(window)) {

@@ -17,4 +17,9 @@ int StartWorker(SetupContextRecord& context, WorkerWait wait);
 
 DWORD WINAPI WorkerMain(LPVOID context);
 
+// While true the install runs: the window takes no press, Enter, Esc or close.
+inline bool IsWorkerRunning(const SetupContextRecord& context) {
+    return context.workerRunning.load() != 0;
+}
+
 } // namespace mossgate

@@ -2,6 +2,7 @@
 
 #include "common/portable/bounded_text.h"
 #include "common/portable/path_text.h"
+#include "common/win32/file_system.h"
 #include "common/win32/holders.h"
 #include "procedures/end_message.h"
 
@@ -29,15 +30,18 @@ const char* SwitchText(DriverSetupMode mode) {
     return mode == DriverSetupMode::Install ? "-h -i -H -n" : "-h -u -H";
 }
 
-int JudgeExitCode(SetupContextRecord& context, int32_t exitCode, DriverSetupMode mode) {
-    if (exitCode < 0) {
-        ReportFailure(context, mode == DriverSetupMode::Install ? INSTALL_FAILURE_TEXT
-                                                                : UNINSTALL_FAILURE_TEXT);
-        return DRIVER_SETUP_FAILED;
-    }
-    if (exitCode == 1 && mode == DriverSetupMode::Install) {
-        ReportFailure(context, RESTART_TEXT);
-        return DRIVER_SETUP_NEEDS_RESTART;
+// The procedure's result for the verdict, reported to the window where it fails.
+int ReportVerdict(SetupContextRecord& context, SetupVerdict verdict, DriverSetupMode mode) {
+    switch (verdict) {
+    case SetupVerdict::Succeeded:
+        break;
+    case SetupVerdict::Failed:
+        return FailWith(context,
+                        mode == DriverSetupMode::Install ? INSTALL_FAILURE_TEXT
+                                                         : UNINSTALL_FAILURE_TEXT,
+                        DRIVER_SETUP_FAILED);
+    case SetupVerdict::NeedsRestart:
+        return FailWith(context, RESTART_TEXT, DRIVER_SETUP_NEEDS_RESTART);
     }
     return 0;
 }
@@ -55,12 +59,6 @@ bool BuildDriverSetupName(char* name, size_t cbName, const SetupContextRecord& c
                           const char* baseName) {
     return CopyText(name, cbName, baseName) &&
            AppendText(name, cbName, context.is64BitWindows != 0 ? "_x64.exe" : ".exe");
-}
-
-int ProbeReadable(const char* path) {
-    UniqueHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file.Valid() ? 1 : 0;
 }
 
 int ReportDriverSetupNotStarted(SetupContextRecord& context) {
@@ -94,7 +92,7 @@ int RunDriverSetup(SetupContextRecord& context, const char* baseName, DriverSetu
     if (!GetExitCodeProcess(processHandle.Get(), &exitCode)) {
         exitCode = static_cast<DWORD>(-1);
     }
-    return JudgeExitCode(context, static_cast<int32_t>(exitCode), mode);
+    return ReportVerdict(context, JudgeExitCode(static_cast<int32_t>(exitCode), mode), mode);
 }
 
 } // namespace mossgate

@@ -2,10 +2,9 @@
 #pragma once
 
 #include "app/setup_context.h"
+#include "procedures/portable/exit_code.h"
 
 namespace mossgate {
-
-enum class DriverSetupMode { Install, Uninstall };
 
 constexpr int DRIVER_SETUP_FAILED = -20;
 constexpr int DRIVER_SETUP_NEEDS_RESTART = -21;
@@ -21,9 +20,6 @@ int RunDriverSetup(SetupContextRecord& context, const char* baseName, DriverSetu
 // Reports a driver setup program that cannot be started (END_FAILED with its own
 // text) and returns -605.
 int ReportDriverSetupNotStarted(SetupContextRecord& context);
-
-// 1 when the file exists and opens for reading with read sharing, else 0.
-int ProbeReadable(const char* path);
 
 // installFolder, separator, base name, "_x64.exe" on 64-bit Windows else ".exe".
 bool BuildDriverSetupPath(char* path, size_t cbPath, const SetupContextRecord& context,

@@ -113,6 +113,12 @@ bool IsSameFileObject(const wchar_t* first, const wchar_t* second) {
            a.index == b.index;
 }
 
+int ProbeReadable(const char* path) {
+    UniqueHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.Valid() ? 1 : 0;
+}
+
 bool ReadProgramPath(wchar_t* path, size_t cchPath) {
     const DWORD cch = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(cchPath));
     return cch != 0 && cch < cchPath;

@@ -27,6 +27,9 @@ int DeleteFolderTree(const char* folder);
 // never written through.
 int CopyWholeFile(const wchar_t* source, const char* target);
 
+// 1 when the file exists and opens for reading with read sharing, else 0.
+int ProbeReadable(const char* path);
+
 // Where a file or folder lies: its volume and its index there, the same by every
 // name and spelling (short names, links) that leads to it.
 struct FileIdentity {
