@@ -5,8 +5,9 @@ namespace mossgate {
 WindowLayout LayoutFor(int32_t w, int32_t h) {
     WindowLayout layout{};
     layout.picture = {0, 0, w, h};
-    layout.osLabel = {20, 390, w - 160, h};
-    layout.osLabelShadow = {21, 391, w - 160, h};
+    // The label's 34 rows end with the picture: rows 390 to 424 of the program's own.
+    layout.osLabel = {20, h - OS_LABEL_HEIGHT, w - 160, h};
+    layout.osLabelShadow = {21, h - OS_LABEL_HEIGHT + 1, w - 160, h};
     layout.statusPanelFill = {0, h, w + 1, h + STATUS_PANEL_HEIGHT + 1};
     layout.statusLine1 = {20, h + 30, w, h + STATUS_PANEL_HEIGHT};
     layout.statusLine2 = {20, h + 50, w, h + STATUS_PANEL_HEIGHT};

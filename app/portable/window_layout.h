@@ -11,6 +11,7 @@ struct Rectangle {
 };
 
 constexpr int32_t STATUS_PANEL_HEIGHT = 100;
+constexpr int32_t OS_LABEL_HEIGHT = 34;
 // Used when the picture cannot be loaded, so that the layout still rests on numbers.
 constexpr int32_t DEFAULT_PICTURE_WIDTH = 900;
 constexpr int32_t DEFAULT_PICTURE_HEIGHT = 424;

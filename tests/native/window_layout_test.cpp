@@ -23,19 +23,43 @@ std::vector<int32_t> Corners(const Rectangle& r) {
     return {r.left, r.top, r.right, r.bottom};
 }
 
-TEST(WindowLayoutTest, EveryRectangleFollowsThePicturesSize) {
-    // A picture of another size than the program's, so that no number is taken
-    // from the 900 x 424 picture by accident.
-    const WindowLayout l = LayoutFor(640, 300);
-    EXPECT_EQ(Corners(l.picture), (std::vector<int32_t>{0, 0, 640, 300}));
-    EXPECT_EQ(Corners(l.osLabel), (std::vector<int32_t>{20, 390, 480, 300}));
-    EXPECT_EQ(Corners(l.osLabelShadow), (std::vector<int32_t>{21, 391, 480, 300}));
-    EXPECT_EQ(Corners(l.statusPanelFill), (std::vector<int32_t>{0, 300, 641, 401}));
-    EXPECT_EQ(Corners(l.statusLine1), (std::vector<int32_t>{20, 330, 640, 400}));
-    EXPECT_EQ(Corners(l.statusLine2), (std::vector<int32_t>{20, 350, 640, 400}));
-    EXPECT_EQ(Corners(l.button), (std::vector<int32_t>{320, 320, 620, 380}));
-    EXPECT_EQ(Corners(l.progressWord), (std::vector<int32_t>{320, 320, 620, 365}));
-    EXPECT_EQ(Corners(l.progressStep), (std::vector<int32_t>{320, 360, 620, 380}));
+// The program's own 900 x 424 picture, as the window is specified.
+TEST(WindowLayoutTest, TheProgramsPictureGivesTheSpecifiedRectangles) {
+    const WindowLayout l = LayoutFor(DEFAULT_PICTURE_WIDTH, DEFAULT_PICTURE_HEIGHT);
+    EXPECT_EQ(Corners(l.picture), (std::vector<int32_t>{0, 0, 900, 424}));
+    EXPECT_EQ(Corners(l.osLabel), (std::vector<int32_t>{20, 390, 740, 424}));
+    EXPECT_EQ(Corners(l.osLabelShadow), (std::vector<int32_t>{21, 391, 740, 424}));
+    EXPECT_EQ(Corners(l.statusPanelFill), (std::vector<int32_t>{0, 424, 901, 525}));
+    EXPECT_EQ(Corners(l.statusLine1), (std::vector<int32_t>{20, 454, 900, 524}));
+    EXPECT_EQ(Corners(l.statusLine2), (std::vector<int32_t>{20, 474, 900, 524}));
+    EXPECT_EQ(Corners(l.button), (std::vector<int32_t>{580, 444, 880, 504}));
+    EXPECT_EQ(Corners(l.progressWord), (std::vector<int32_t>{580, 444, 880, 489}));
+    EXPECT_EQ(Corners(l.progressStep), (std::vector<int32_t>{580, 484, 880, 504}));
+}
+
+bool WellFormedInside(const Rectangle& r, const Rectangle& area) {
+    return r.left < r.right && r.top < r.bottom && r.left >= area.left && r.top >= area.top &&
+           r.right <= area.right && r.bottom <= area.bottom;
+}
+
+// Any picture: every rectangle is one (top above bottom) and lies where it
+// belongs, the label over the picture's lower left, the rest in the panel.
+TEST(WindowLayoutTest, EveryRectangleLiesWhereItBelongsForAnyPicture) {
+    const std::pair<int32_t, int32_t> sizes[] = {{900, 424}, {640, 300}, {1280, 720}, {400, 60}};
+    for (const auto& [w, h] : sizes) {
+        const WindowLayout l = LayoutFor(w, h);
+        const Rectangle panel = {0, h, w + 1, h + STATUS_PANEL_HEIGHT + 1};
+        EXPECT_TRUE(WellFormedInside(l.osLabel, l.picture)) << w << "x" << h;
+        EXPECT_TRUE(WellFormedInside(l.osLabelShadow, l.osLabel)) << w << "x" << h;
+        EXPECT_EQ(l.osLabel.bottom, h) << "the label ends with the picture";
+        for (const Rectangle& r : {l.statusLine1, l.statusLine2, l.button, l.progressWord,
+                                   l.progressStep}) {
+            EXPECT_TRUE(WellFormedInside(r, panel)) << w << "x" << h;
+        }
+        EXPECT_TRUE(WellFormedInside(l.progressWord, l.button));
+        EXPECT_TRUE(WellFormedInside(l.progressStep, l.button));
+        EXPECT_EQ(Corners(l.statusPanelFill), Corners(panel));
+    }
 }
 
 TEST(WindowLayoutTest, ButtonHitIsStrictlyInside) {

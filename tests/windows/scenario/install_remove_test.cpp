@@ -116,8 +116,10 @@ TEST(RemoveOnCleanMachine, SilentRemoveChangesNothing) {
     const std::string log = LogPath();
     UseStandinLog(log);
     EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
-    EXPECT_FALSE(Exists("C:\\Program Files\\KS"));
+    // The program's own Program Files, whichever it is under this runtime.
+    EXPECT_FALSE(Exists(InstallFolder().substr(0, InstallFolder().rfind('\\'))));
     EXPECT_FALSE(Exists(UserProgramsFolder() + "\\Kestrine"));
+    EXPECT_FALSE(Exists(CommonProgramsFolder() + "\\Kestrine"));
     EXPECT_FALSE(UninstallKeyExists());
     EXPECT_TRUE(StandinLogLines(log).empty());
 }

@@ -1,6 +1,7 @@
 // The environment facts as the program finds them in a fresh Wine prefix.
 #include "env/folders.h"
 #include "env/os_version.h"
+#include "env/places.h"
 #include "tests/windows/support/test_process.h"
 
 #include <gtest/gtest.h>
@@ -41,13 +42,46 @@ TEST(Platform, Wow64ExactlyForThe32BitBuild) {
     EXPECT_EQ(DetectWow64() != 0, sizeof(void*) == 4);
 }
 
-// A fresh prefix presents Windows 7 under Wine 8 and Windows 10 under Wine 10.
-TEST(Platform, DefaultPrefixGeneration) {
-    using WineVersion = const char*(CDECL*)();
-    const auto version = reinterpret_cast<WineVersion>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")));
-    ASSERT_NE(version, nullptr);
-    EXPECT_EQ(ClassifyOperatingSystem(), version()[0] == '8' ? OS_WIN7 : OS_WIN10) << version();
+// The rule of where the program acts, on this system's own folders and on other
+// spellings of them.
+TEST(Places, TheUsersFoldersAndTheAdministratorsByTheirPlace) {
+    SetupContextRecord context;
+    ZeroSetupContext(context);
+    ASSERT_EQ(ComposeInstallFolder(context, "KS\\MOSSGATE_CD_Pack"), 0);
+    DiscoverCommonProgramsFolder();
+    char temp[MAX_PATH];
+    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
+    char windows[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryA(windows, MAX_PATH), 0u);
+    char userPrograms[MAX_PATH] = "";
+    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, userPrograms, CSIDL_PROGRAMS, FALSE));
+    char profile[MAX_PATH] = "";
+    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, profile, CSIDL_PROFILE, FALSE));
+    char shortTemp[MAX_PATH] = "";
+    ASSERT_GT(GetShortPathNameA(temp, shortTemp, MAX_PATH), 0u);
+    const std::string windowsFolder = windows;
+
+    const struct {
+        std::string folder;
+        PlaceOwner owner;
+    } cases[] = {
+        {context.installFolder, PlaceOwner::AdministratorsOnly},
+        {std::string(commonProgramsFolder) + "\\Kestrine", PlaceOwner::AdministratorsOnly},
+        {windowsFolder + "\\system32", PlaceOwner::AdministratorsOnly},
+        {temp, PlaceOwner::OrdinaryUsers},
+        {shortTemp, PlaceOwner::OrdinaryUsers},
+        {std::string(context.installFolder) + "\\..\\..\\..\\users", PlaceOwner::OrdinaryUsers},
+        {std::string(userPrograms) + "\\Kestrine", PlaceOwner::OrdinaryUsers},
+        {std::string(profile) + "\\Documents", PlaceOwner::OrdinaryUsers},
+        {windowsFolder + "\\Temp\\x", PlaceOwner::OrdinaryUsers},
+        {"C:\\SomewhereElse", PlaceOwner::OrdinaryUsers},
+        {"", PlaceOwner::OrdinaryUsers},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(OwnerOfFolder(c.folder.c_str()), c.owner) << c.folder;
+    }
+    EXPECT_EQ(LinkRuleIn(PlaceOwner::AdministratorsOnly), LinkRule::Follow);
+    EXPECT_EQ(LinkRuleIn(PlaceOwner::OrdinaryUsers), LinkRule::Refuse);
 }
 
 // Runs in a child started under a prefix set to Windows 10. This test program has
