@@ -15,12 +15,19 @@ namespace {
 
 constexpr size_t SHORTCUT_TARGET_BYTES = 2048;
 
+// "Kestrine\MOSSGATE_CD_Pack" below the Programs folder, its two levels opened
+// under the rule for links there.
+bool OpenStartMenuFolder(const char* programsFolder, LinkRule rule, Missing missing,
+                         OwnFolder& folder) {
+    char menuFolder[START_MENU_BYTES];
+    return BuildStartMenuFolder(menuFolder, sizeof(menuFolder), programsFolder) &&
+           OpenOwnFolder(menuFolder, START_MENU_LEVELS, rule, missing, folder);
+}
+
 void CreateShortcutsBelow(const SetupContextRecord& context, const char* programsFolder,
                           LinkRule rule) {
-    char menuFolder[START_MENU_BYTES];
     OwnFolder folder;
-    if (!BuildStartMenuFolder(menuFolder, sizeof(menuFolder), programsFolder) ||
-        !OpenOwnFolder(menuFolder, START_MENU_LEVELS, rule, Missing::Create, folder)) {
+    if (!OpenStartMenuFolder(programsFolder, rule, Missing::Create, folder)) {
         return;
     }
     for (const ShortcutName& shortcut : SHORTCUTS) {
@@ -32,10 +39,8 @@ void CreateShortcutsBelow(const SetupContextRecord& context, const char* program
 }
 
 void RemoveShortcutsBelow(const char* programsFolder, LinkRule rule) {
-    char menuFolder[START_MENU_BYTES];
     OwnFolder folder;
-    if (!BuildStartMenuFolder(menuFolder, sizeof(menuFolder), programsFolder) ||
-        !OpenOwnFolder(menuFolder, START_MENU_LEVELS, rule, Missing::Fail, folder)) {
+    if (!OpenStartMenuFolder(programsFolder, rule, Missing::Fail, folder)) {
         return;
     }
     for (const ShortcutName& shortcut : SHORTCUTS) {

@@ -66,18 +66,32 @@ template <void (*CloseValue)(HANDLE)> struct HandleTraits {
 };
 
 namespace release {
-inline void Handle(HANDLE handle) { CloseHandle(handle); }
-inline void Find(HANDLE find) { FindClose(find); }
-inline void DeviceList(HANDLE list) { SetupDiDestroyDeviceInfoList(list); }
+inline void Handle(HANDLE handle) {
+    CloseHandle(handle);
+}
+inline void Find(HANDLE find) {
+    FindClose(find);
+}
+inline void DeviceList(HANDLE list) {
+    SetupDiDestroyDeviceInfoList(list);
+}
 // A mutex this thread owns: released once, then closed.
 inline void OwnedMutex(HANDLE mutex) {
     ReleaseMutex(mutex);
     CloseHandle(mutex);
 }
-inline void Module(HMODULE module) { FreeLibrary(module); }
-inline void RegistryKey(HKEY key) { RegCloseKey(key); }
-inline void DeviceContext(HDC dc) { DeleteDC(dc); }
-template <typename Object> void GdiObject(Object object) { DeleteObject(object); }
+inline void Module(HMODULE module) {
+    FreeLibrary(module);
+}
+inline void RegistryKey(HKEY key) {
+    RegCloseKey(key);
+}
+inline void DeviceContext(HDC dc) {
+    DeleteDC(dc);
+}
+template <typename Object> void GdiObject(Object object) {
+    DeleteObject(object);
+}
 } // namespace release
 
 using UniqueHandle = UniqueResource<HandleTraits<release::Handle>>;

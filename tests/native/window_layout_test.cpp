@@ -52,8 +52,8 @@ TEST(WindowLayoutTest, EveryRectangleLiesWhereItBelongsForAnyPicture) {
         EXPECT_TRUE(WellFormedInside(l.osLabel, l.picture)) << w << "x" << h;
         EXPECT_TRUE(WellFormedInside(l.osLabelShadow, l.osLabel)) << w << "x" << h;
         EXPECT_EQ(l.osLabel.bottom, h) << "the label ends with the picture";
-        for (const Rectangle& r : {l.statusLine1, l.statusLine2, l.button, l.progressWord,
-                                   l.progressStep}) {
+        for (const Rectangle& r :
+             {l.statusLine1, l.statusLine2, l.button, l.progressWord, l.progressStep}) {
             EXPECT_TRUE(WellFormedInside(r, panel)) << w << "x" << h;
         }
         EXPECT_TRUE(WellFormedInside(l.progressWord, l.button));

@@ -87,7 +87,8 @@ void ExpectFullyRemoved() {
 // The build of a driver's setup program that the product runs: on 64-bit Windows
 // the 32-bit product (under WOW64) starts the "_x64.exe" builds, never the others.
 std::string ExpectedLogLine(const char* baseName, const char* switches) {
-    const std::string program = baseName + std::string(mossgate::DetectWow64() ? "_x64.exe" : ".exe");
+    const std::string program =
+        baseName + std::string(mossgate::DetectWow64() ? "_x64.exe" : ".exe");
     return InstallFolder() + "\\" + program + "\t" + switches + "\t" + InstallFolder();
 }
 
