@@ -78,6 +78,8 @@ TEST(RestartPlans, AnInstallBeforeTheRestartTakesBackExactlyItsOwnDeletions) {
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
     ASSERT_EQ(RunSetup(InstalledCopy(), "-h -u"), std::optional<int32_t>(0));
     ASSERT_EQ(PlannedDeletions(), 4u) << "the copy and the install folder, planned by the removal";
+    EXPECT_FALSE(FileExists(InstallFolder() + "\\readme.txt"));
+    EXPECT_FALSE(UninstallKeyExists());
 
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
     EXPECT_EQ(PendingRenames(), others);
