@@ -60,7 +60,6 @@ void RemoveInstallFolder(SetupContextRecord& context) {
                                AnsiToWide(context.installFolder, installFolder, PATH_BYTES) &&
                                RunsFromFolder(program, installFolder);
     RemoveOpenedFolder(folder);
-    folder.handle.Reset();
     if (runningFromIt && GetFileAttributesW(program) != INVALID_FILE_ATTRIBUTES) {
         PlanDeletionAtRestart(program);
         if (!folder.isLink) {

@@ -14,7 +14,7 @@ constexpr size_t PATH_CHARS = 1024;
 constexpr int MAX_OWN_LEVELS = 8;
 // Far above anything the program puts in its folders; only a folder that somebody
 // keeps filling while the walk runs comes near them.
-constexpr size_t WALK_ENTRY_LIMIT = 100000;
+constexpr size_t WALK_ENTRY_LIMIT = 10000;
 constexpr int WALK_DEPTH_LIMIT = 64;
 
 bool HasAttribute(DWORD attributes, DWORD attribute) {
@@ -89,7 +89,7 @@ bool OpenLevel(HANDLE parent, const wchar_t* name, LinkRule rule, Missing missin
         missing == Missing::Create ? Disposition::OpenOrCreate : Disposition::OpenExisting;
     const bool follow = rule == LinkRule::Follow;
     FolderEntry listed;
-    if (OpenFolderRelative(parent, name, disposition, follow, child) < 0 ||
+    if (OpenFolderToWorkIn(parent, name, disposition, follow, child) < 0 ||
         !FindFolderEntry(parent, name, listed)) {
         return false;
     }
@@ -119,8 +119,7 @@ bool IsGone(NtStatus status) {
 
 Outcome RemoveSubfolder(HANDLE folder, const FolderEntry& entry, WalkBudget& budget, int depth) {
     UniqueHandle child;
-    const NtStatus status =
-        OpenFolderRelative(folder, entry.name, Disposition::OpenExisting, false, child);
+    const NtStatus status = OpenFolderToRemove(folder, entry.name, child);
     if (IsGone(status)) {
         return Outcome::Removed;
     }
@@ -226,10 +225,23 @@ bool OpenOwnFolder(const char* path, int ownLevels, LinkRule rule, Missing missi
             out.isLink = false;
             return false;
         }
-        parent.Reset(child.Release());
+        if (level + 1 == ownLevels) {
+            out.parent.Reset(parent.Release());
+            out.handle.Reset(child.Release());
+        } else {
+            parent.Reset(child.Release());
+        }
     }
-    out.handle.Reset(parent.Release());
-    return true;
+    // Opened, the name fits an entry name, and so the buffer.
+    const wchar_t* last = split.components[ownLevels - 1];
+    const size_t cchLast = wcsnlen(last, ENTRY_NAME_CHARS);
+    static_assert(sizeof(out.name) / sizeof(out.name[0]) == ENTRY_NAME_CHARS);
+    if (cchLast >= ENTRY_NAME_CHARS) {
+        out.handle.Reset();
+        return false;
+    }
+    wmemcpy(out.name, last, cchLast + 1);
+    return QueryFileId(out.handle.Get(), out.fileId);
 }
 
 bool DeleteFileInFolder(HANDLE folder, const wchar_t* name) {
@@ -264,10 +276,19 @@ bool RemoveFolderContents(HANDLE folder) {
     return RemoveContents(folder, budget, 0);
 }
 
-void RemoveOpenedFolder(const OwnFolder& folder) {
+void RemoveOpenedFolder(OwnFolder& folder) {
     RemoveFolderContents(folder.handle.Get());
-    if (!folder.isLink) {
-        MarkForDeletion(folder.handle.Get());
+    // Held to work in, the folder cannot be deleted through its own handle: it is
+    // opened again, by its name in its parent, and only when that still leads to
+    // the very folder that was emptied.
+    folder.handle.Reset();
+    UniqueHandle again;
+    DWORD attributes = 0;
+    uint64_t fileId = 0;
+    if (!folder.isLink && OpenFolderToRemove(folder.parent.Get(), folder.name, again) >= 0 &&
+        QueryHandleAttributes(again.Get(), attributes) && IsPlainFolder(attributes) &&
+        QueryFileId(again.Get(), fileId) && fileId == folder.fileId) {
+        MarkForDeletion(again.Get());
     }
 }
 

@@ -26,6 +26,11 @@ struct OwnFolder {
     UniqueHandle handle;
     // The last level is a link (or a mounted volume) that was followed.
     bool isLink = false;
+    // The level above the last one, the last one's name and file index there: to
+    // remove the last level, which is opened again for that.
+    UniqueHandle parent;
+    wchar_t name[256] = L"";
+    uint64_t fileId = 0;
 };
 
 // Opens the last `ownLevels` components of the ANSI path as described above. With
@@ -53,9 +58,10 @@ bool DeleteFileInFolder(HANDLE folder, const wchar_t* name);
 // stays. True when every entry went.
 bool RemoveFolderContents(HANDLE folder);
 
-// Removes an opened own folder with its contents; a followed link is emptied but
-// stays. The folder stays too when anything is left in it.
-void RemoveOpenedFolder(const OwnFolder& folder);
+// Removes an opened own folder with its contents, then closes it; a followed link
+// is emptied but stays. The folder stays too when anything is left in it, or when
+// its name there no longer leads to it.
+void RemoveOpenedFolder(OwnFolder& folder);
 
 // Opens the own folder, then removes it so; nothing is done when it cannot be
 // opened under the rule.

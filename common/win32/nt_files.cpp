@@ -32,9 +32,11 @@ constexpr auto FILE_DISPOSITION_INFORMATION_CLASS = static_cast<FILE_INFORMATION
 constexpr auto FILE_ATTRIBUTE_TAG_INFORMATION_CLASS = static_cast<FILE_INFORMATION_CLASS>(35);
 constexpr auto FILE_ID_BOTH_DIRECTORY_INFORMATION_CLASS = static_cast<FILE_INFORMATION_CLASS>(37);
 
-constexpr ACCESS_MASK FOLDER_ACCESS = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_ADD_FILE |
-                                      FILE_ADD_SUBDIRECTORY | FILE_READ_ATTRIBUTES | DELETE |
-                                      SYNCHRONIZE;
+constexpr ACCESS_MASK WORK_FOLDER_ACCESS = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_ADD_FILE |
+                                           FILE_ADD_SUBDIRECTORY | FILE_READ_ATTRIBUTES |
+                                           SYNCHRONIZE;
+constexpr ACCESS_MASK REMOVE_FOLDER_ACCESS =
+    FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | DELETE | SYNCHRONIZE;
 
 // The record of one listed entry; its name follows at FileName, not terminated.
 struct IdBothDirectoryRecord {
@@ -135,13 +137,20 @@ bool ReadRecord(const uint8_t* bytes, size_t cbFilled, size_t offset, FolderEntr
 
 } // namespace
 
-NtStatus OpenFolderRelative(HANDLE folder, const wchar_t* name, Disposition disposition,
+NtStatus OpenFolderToWorkIn(HANDLE folder, const wchar_t* name, Disposition disposition,
                             bool followLink, UniqueHandle& out) {
     // No FILE_SHARE_DELETE: while the program holds one of its folders, nobody can
-    // move it away or put something else under its name.
+    // move it away or put something else under its name. No DELETE access either:
+    // a current folder of some process (held without delete sharing) stays openable.
     const ULONG options = NT_FILE_DIRECTORY_FILE | (followLink ? 0 : NT_FILE_OPEN_REPARSE_POINT);
-    return OpenRelative(folder, name, FOLDER_ACCESS, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    return OpenRelative(folder, name, WORK_FOLDER_ACCESS, FILE_SHARE_READ | FILE_SHARE_WRITE,
                         NativeDisposition(disposition), options, out);
+}
+
+NtStatus OpenFolderToRemove(HANDLE folder, const wchar_t* name, UniqueHandle& out) {
+    return OpenRelative(folder, name, REMOVE_FOLDER_ACCESS,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NT_FILE_OPEN,
+                        NT_FILE_DIRECTORY_FILE | NT_FILE_OPEN_REPARSE_POINT, out);
 }
 
 NtStatus OpenFileForDeletion(HANDLE folder, const wchar_t* name, UniqueHandle& out) {

@@ -29,11 +29,16 @@ struct FolderEntry {
 enum class Disposition { OpenExisting, OpenOrCreate, CreateNew };
 
 // Opens `name` (one component, no separator) inside `folder`, never resolving any
-// path above it. Folder handles allow listing, adding entries and deletion and are
-// opened for synchronous use; links are opened as themselves unless `followLink`.
-// The native status: 0 on success, else out stays empty.
-NtStatus OpenFolderRelative(HANDLE folder, const wchar_t* name, Disposition disposition,
+// path above it, to list it and add entries to it, for synchronous use. Links are
+// opened as themselves unless `followLink`. Nobody can move or delete the folder
+// while the handle is open, yet it may be another process's current folder. The
+// native status: 0 on success, else out stays empty.
+NtStatus OpenFolderToWorkIn(HANDLE folder, const wchar_t* name, Disposition disposition,
                             bool followLink, UniqueHandle& out);
+// The same, existing, opened as itself, to list it and delete it; this fails while
+// the folder is held without delete sharing (an open handle to work in, a current
+// folder).
+NtStatus OpenFolderToRemove(HANDLE folder, const wchar_t* name, UniqueHandle& out);
 NtStatus OpenFileForDeletion(HANDLE folder, const wchar_t* name, UniqueHandle& out);
 NtStatus CreateNewFileForWriting(HANDLE folder, const wchar_t* name, UniqueHandle& out);
 

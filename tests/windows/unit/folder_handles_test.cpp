@@ -10,7 +10,9 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -59,6 +61,22 @@ TEST(OwnFolders, LevelsAreOpenedOneByOneAndLinksOnlyFollowedByTheRule) {
     ASSERT_TRUE(
         OpenOwnFolder((base + "\\L\\sub").c_str(), 2, LinkRule::Follow, Missing::Fail, folder));
     EXPECT_FALSE(folder.isLink) << "only the last level counts";
+
+    // Paths that cannot be split into a base and its levels name nothing.
+    const std::string overlong = base + "\\" + std::string(1100, 'x') + "\\B";
+    for (const auto& [path, levels] :
+         std::initializer_list<std::pair<const char*, int>>{{nullptr, 1},
+                                                            {"C:\\A", 0},
+                                                            {"C:\\A", 9},
+                                                            {"C:\\A", 2},
+                                                            {"A", 1},
+                                                            {"C:\\A\\\\B", 2},
+                                                            {overlong.c_str(), 1}}) {
+        EXPECT_FALSE(OpenOwnFolder(path, levels, LinkRule::Follow, Missing::Fail, folder))
+            << (path != nullptr ? path : "null") << " " << levels;
+    }
+    ASSERT_TRUE(OpenOwnFolder("C:\\windows", 1, LinkRule::Follow, Missing::Fail, folder))
+        << "a level right below a drive root";
 
     // A file where a level belongs is no folder under either rule.
     WriteWholeFile(base + "\\F", "file");
@@ -125,7 +143,10 @@ TEST(OwnFolders, WalkPassesOverDotFoldersAndLinksAndStopsAtWhatStays) {
     const std::string outside = Outside("walk");
     ASSERT_TRUE(MakeUnixLink(outside, tree + "\\link"));
 
-    RemoveOwnFolder(tree.c_str(), 1, LinkRule::Refuse);
+    OwnFolder opened;
+    ASSERT_TRUE(OpenOwnFolder(tree.c_str(), 1, LinkRule::Refuse, Missing::Fail, opened));
+    EXPECT_FALSE(RemoveFolderContents(opened.handle.Get())) << "the dot folder and the link stay";
+    RemoveOpenedFolder(opened);
     ExpectUntouched(outside);
     EXPECT_TRUE(FileExists(tree + "\\.keep\\kept.txt"));
     EXPECT_TRUE(FileExists(tree + "\\link"));
@@ -143,7 +164,9 @@ TEST(OwnFolders, WalkPassesOverDotFoldersAndLinksAndStopsAtWhatStays) {
     RemoveOwnFolder(held.c_str(), 1, LinkRule::Refuse);
     EXPECT_TRUE(FileExists(held + "\\locked.txt"));
     holder.Reset();
-    RemoveOwnFolder(held.c_str(), 1, LinkRule::Refuse);
+    ASSERT_TRUE(OpenOwnFolder(held.c_str(), 1, LinkRule::Refuse, Missing::Fail, opened));
+    EXPECT_TRUE(RemoveFolderContents(opened.handle.Get()));
+    RemoveOpenedFolder(opened);
     EXPECT_FALSE(FileExists(held));
 
     // Followed as the administrators' link, the folder it stands for is emptied and

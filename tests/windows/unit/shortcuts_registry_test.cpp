@@ -168,6 +168,10 @@ TEST(RegistryValues, MachineKeyIsCreatedOnceAndValuesReplaced) {
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_STREQ(value, "second");
     EXPECT_EQ(cbValue, 7u); // the length counts the terminating zero
+
+    // A key name over the registry's 255 characters can be neither opened nor made.
+    const std::string tooLong = "SOFTWARE\\MossgateTests\\" + std::string(300, 'k');
+    EXPECT_EQ(WriteMachineStringValue(tooLong.c_str(), "DisplayName", "x"), 0);
 }
 
 } // namespace
