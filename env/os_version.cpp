@@ -88,12 +88,8 @@ int DetectWow64() {
     if (isWow64Process == nullptr) {
         return 0;
     }
-    HANDLE process = GetCurrentProcess();
-    if (process == nullptr) {
-        return 0;
-    }
     BOOL result = FALSE;
-    if (!isWow64Process(process, &result)) {
+    if (!isWow64Process(GetCurrentProcess(), &result)) {
         return 0;
     }
     return result;

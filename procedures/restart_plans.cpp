@@ -80,35 +80,29 @@ bool PlanDeletionAtRestart(const wchar_t* path) {
     return MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
 }
 
-bool CancelDeletionsAtRestart(const wchar_t* const* paths, size_t count) {
+void CancelDeletionsAtRestart(const wchar_t* const* paths, size_t count) {
     UniqueRegKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SESSION_MANAGER_KEY, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                      key.Receive()) != ERROR_SUCCESS) {
-        return false;
-    }
     HeapBuffer list(0);
     DWORD cbList = 0;
-    if (!ReadList(key.Get(), list, cbList)) {
-        // No list at all holds no such deletion.
-        return RegQueryValueExW(key.Get(), PENDING_OPERATIONS_VALUE, nullptr, nullptr, nullptr,
-                                nullptr) == ERROR_FILE_NOT_FOUND;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, SESSION_MANAGER_KEY, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                      key.Receive()) != ERROR_SUCCESS ||
+        !ReadList(key.Get(), list, cbList)) {
+        return;
     }
     const size_t cchList = cbList / sizeof(char16_t);
     HeapBuffer kept((cchList + 1) * sizeof(char16_t));
     OwnPaths own = {paths, count};
     const RestartPlanEdit edit = DropPlannedDeletions(
         list.As<char16_t>(), cchList, kept.As<char16_t>(), cchList + 1, NamesOwnPath, &own);
-    if (!edit.wellFormed) {
-        return false;
-    }
-    if (edit.pairsDropped == 0) {
-        return true;
+    if (!edit.wellFormed || edit.pairsDropped == 0) {
+        return;
     }
     if (edit.pairsKept == 0) {
-        return RegDeleteValueW(key.Get(), PENDING_OPERATIONS_VALUE) == ERROR_SUCCESS;
+        RegDeleteValueW(key.Get(), PENDING_OPERATIONS_VALUE);
+    } else {
+        RegSetValueExW(key.Get(), PENDING_OPERATIONS_VALUE, 0, REG_MULTI_SZ, kept.As<BYTE>(),
+                       static_cast<DWORD>(edit.cchOut * sizeof(char16_t)));
     }
-    return RegSetValueExW(key.Get(), PENDING_OPERATIONS_VALUE, 0, REG_MULTI_SZ, kept.As<BYTE>(),
-                          static_cast<DWORD>(edit.cchOut * sizeof(char16_t))) == ERROR_SUCCESS;
 }
 
 } // namespace mossgate

@@ -15,8 +15,7 @@ bool PlanDeletionAtRestart(const wchar_t* path);
 // Takes out of the system's restart plans exactly the deletions whose source is one
 // of these paths' files or folders (by file identity, so any spelling of them);
 // every other plan stays whole and in order, and the list goes when nothing is
-// left. A list that cannot be read whole is left as it is. True when the plans hold
-// no such deletion afterwards.
-bool CancelDeletionsAtRestart(const wchar_t* const* paths, size_t count);
+// left. A list that cannot be read whole is left as it is.
+void CancelDeletionsAtRestart(const wchar_t* const* paths, size_t count);
 
 } // namespace mossgate

@@ -36,11 +36,10 @@ constexpr const char* FOLDER_TEXT =
 bool RunsFromFolder(const WCHAR* program, const WCHAR* folder) {
     WCHAR programFolder[PATH_BYTES];
     wmemcpy(programFolder, program, PATH_BYTES);
-    WCHAR* separator = wcsrchr(programFolder, L'\\');
-    if (separator == nullptr) {
-        return false;
+    // Without a separator the text names the program's file, which is no folder.
+    if (WCHAR* separator = wcsrchr(programFolder, L'\\')) {
+        *separator = L'\0';
     }
-    *separator = L'\0';
     return IsSameFileObject(programFolder, folder);
 }
 

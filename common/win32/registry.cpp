@@ -33,13 +33,13 @@ int SetMachineValue(const char* subKey, const char* valueName, DWORD type, const
 
 int ReadUserStringValue(const char* subKey, const char* valueName, char* buffer, size_t cbBuffer) {
     UniqueRegKey key;
-    if (buffer == nullptr || cbBuffer == 0 ||
+    if (buffer == nullptr ||
         RegOpenKeyA(HKEY_CURRENT_USER, subKey, key.Receive()) != ERROR_SUCCESS) {
         return 0;
     }
     // One spare byte keeps a value stored without its terminator readable as text.
     char value[VALUE_READ_BYTES + 1] = {};
-    DWORD cbValue = VALUE_READ_BYTES;
+    DWORD cbValue = sizeof(value) - 1;
     DWORD type = REG_SZ;
     const LONG status = RegQueryValueExA(key.Get(), valueName, nullptr, &type,
                                          reinterpret_cast<BYTE*>(value), &cbValue);
