@@ -311,8 +311,4 @@ void SetPendingRenames(const std::vector<std::wstring>& texts) {
     RegCloseKey(key);
 }
 
-std::wstring PlannedName(const std::string& path) {
-    return L"\\??\\" + std::wstring(path.begin(), path.end());
-}
-
 } // namespace mossgate::testing
