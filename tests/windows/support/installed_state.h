@@ -66,8 +66,6 @@ bool RemoveFromUnixSide(const std::string& path);
 std::vector<std::wstring> PendingRenames();
 // Replaces them (no texts: the value goes).
 void SetPendingRenames(const std::vector<std::wstring>& texts);
-// The plans' form of a path: "\??\" in front.
-std::wstring PlannedName(const std::string& path);
 
 // The Unix path of a Windows path of the prefix; empty when there is none.
 std::string UnixPathOf(const std::string& path);
