@@ -133,6 +133,8 @@ check_ready_look() { # shot-file button-label line-kind
     check "status line 1 is black" '[ "$(region "$s" 500x16+20+454 minima)" = 0 ]'
     check "status line 2 is grey (100,100,100)" '[ "$(darkest "$s" 500x16+20+474)" = 100,100,100 ]'
     check "the O/S label is white over the picture" '[ "$(region "$s" 200x30+20+391 maxima)" = 1 ]'
+    # The picture is dark blue there, never black: black is the label's shadow.
+    check "the O/S label has its black shadow" '[ "$(darkest "$s" 200x30+20+391)" = 0,0,0 ]'
     convert "$generated/background.bmp" -crop 900x388+0+0 +repage "$artifacts/picture-top.png"
     convert "$s" -crop 900x388+0+0 +repage "$artifacts/$scenario-top.png"
     check "the picture fills the upper rows unchanged" \
