@@ -34,7 +34,8 @@ static int CompatibilityGateAnswers(void) {
 
 int main(void) {
     if (!UserCodeSegmentPresent()) {
-        puts("this machine's kernel offers no 32-bit code segment (selector 0x23): it runs no i686 code");
+        puts("this machine's kernel offers no 32-bit code segment (selector 0x23): it runs no i686 "
+             "code");
         return 1;
     }
     if (!CompatibilityGateAnswers()) {

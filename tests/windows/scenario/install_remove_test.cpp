@@ -241,7 +241,8 @@ TEST(UninstallCommand, EachCommandRunTheWayWindowsRunsItStartsTheInstalledCopy) 
         CloseHandle(info.hThread);
         CloseHandle(info.hProcess);
         EXPECT_EQ(static_cast<int32_t>(code), 0) << command.value;
-        EXPECT_FALSE(FileExists("C:\\Program.exe.ran")) << "the planted C:\\Program.exe was started";
+        EXPECT_FALSE(FileExists("C:\\Program.exe.ran"))
+            << "the planted C:\\Program.exe was started";
         EXPECT_FALSE(UninstallKeyExists())
             << command.value << ": the installed copy did not remove";
         EXPECT_FALSE(FileExists(InstallFolder() + "\\readme.txt")) << command.value;
