@@ -38,4 +38,12 @@ add_test(NAME structure.layout
          COMMAND ${MOSSGATE_PYTHON} ${PROJECT_SOURCE_DIR}/tests/structure/check_layout.py
                  ${PROJECT_SOURCE_DIR})
 
+# One .clang-format for every C and C++ source git tracks (not run outside a git
+# checkout, such as a mutation run's copy).
+find_program(MOSSGATE_CLANG_FORMAT NAMES clang-format REQUIRED)
+add_test(NAME structure.format
+         COMMAND sh -c "git rev-parse --git-dir >/dev/null 2>&1 || exit 77; git ls-files -z '*.c' '*.cpp' '*.h' | xargs -0 '${MOSSGATE_CLANG_FORMAT}' --dry-run -Werror"
+         WORKING_DIRECTORY ${PROJECT_SOURCE_DIR})
+set_tests_properties(structure.format PROPERTIES SKIP_RETURN_CODE 77)
+
 include(cmake/host_checks.cmake)

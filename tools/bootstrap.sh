@@ -11,7 +11,7 @@ cache=$MOSSGATE_CACHE
 
 packages=(
   cmake ninja-build make pkg-config dpkg-dev perl python3 bsdextrautils
-  g++ clang libclang-rt-14-dev llvm
+  g++ clang libclang-rt-14-dev llvm clang-format
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64
   wine wine64 libwine
   xvfb xauth xdotool imagemagick x11-utils fonts-liberation libx11-dev libxfixes-dev
