@@ -221,26 +221,23 @@ bool OpenOwnFolder(const char* path, int ownLevels, LinkRule rule, Missing missi
     }
     for (int level = 0; level < ownLevels; ++level) {
         UniqueHandle child;
-        if (!OpenLevel(parent.Get(), split.components[level], rule, missing, child, out.isLink)) {
-            out.isLink = false;
+        bool isLink = false;
+        if (!OpenLevel(parent.Get(), split.components[level], rule, missing, child, isLink)) {
             return false;
         }
         if (level + 1 == ownLevels) {
+            out.isLink = isLink;
             out.parent.Reset(parent.Release());
             out.handle.Reset(child.Release());
         } else {
             parent.Reset(child.Release());
         }
     }
-    // Opened, the name fits an entry name, and so the buffer.
-    const wchar_t* last = split.components[ownLevels - 1];
-    const size_t cchLast = wcsnlen(last, ENTRY_NAME_CHARS);
-    static_assert(sizeof(out.name) / sizeof(out.name[0]) == ENTRY_NAME_CHARS);
-    if (cchLast >= ENTRY_NAME_CHARS) {
+    if (!CopyWideText(out.name, sizeof(out.name) / sizeof(out.name[0]),
+                      split.components[ownLevels - 1])) {
         out.handle.Reset();
         return false;
     }
-    wmemcpy(out.name, last, cchLast + 1);
     return QueryFileId(out.handle.Get(), out.fileId);
 }
 

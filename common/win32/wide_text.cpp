@@ -30,6 +30,19 @@ bool WideToAnsiExactly(const wchar_t* text, char* out, size_t cbOut) {
     return true;
 }
 
+bool CopyWideText(wchar_t* out, size_t cchOut, const wchar_t* text) {
+    if (out == nullptr || cchOut == 0 || text == nullptr) {
+        return false;
+    }
+    const size_t cchText = wcsnlen(text, cchOut);
+    if (cchText == cchOut) {
+        out[0] = L'\0';
+        return false;
+    }
+    wmemcpy(out, text, cchText + 1);
+    return true;
+}
+
 bool JoinWidePath(wchar_t* out, size_t cchOut, const wchar_t* folder, const wchar_t* name) {
     if (out == nullptr || folder == nullptr || name == nullptr || out == folder) {
         return false;

@@ -17,6 +17,9 @@ bool AnsiToWide(const char* text, wchar_t* out, size_t cchOut);
 // form or the text does not fit (out is then empty).
 bool WideToAnsiExactly(const wchar_t* text, char* out, size_t cbOut);
 
+// out = text. False, out empty, when it does not fit.
+bool CopyWideText(wchar_t* out, size_t cchOut, const wchar_t* text);
+
 // out = folder, one backslash unless folder ends in one, name. False when it does
 // not fit; out may not be folder itself.
 bool JoinWidePath(wchar_t* out, size_t cchOut, const wchar_t* folder, const wchar_t* name);

@@ -1,4 +1,4 @@
-// The wide-text helpers at their edges: exact conversions only, and joins that fit.
+// The wide-text helpers at their edges: exact conversions only, copies and joins that fit.
 #include "common/win32/wide_text.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +23,18 @@ TEST(WideText, ConversionsAreExactOrNothing) {
     EXPECT_TRUE(AnsiToWide("Readme", wide, 7));
     EXPECT_STREQ(wide, L"Readme");
     EXPECT_FALSE(AnsiToWide("Readme!", wide, 7));
+}
+
+TEST(WideText, ACopyFitsExactlyOrLeavesNothing) {
+    wchar_t name[4] = L"old";
+    EXPECT_TRUE(CopyWideText(name, 4, L"abc"));
+    EXPECT_STREQ(name, L"abc");
+    // One more letter would leave no room for the end: nothing is copied, and
+    // nothing is read past the fourth letter.
+    const wchar_t unterminated[4] = {L'w', L'x', L'y', L'z'};
+    EXPECT_FALSE(CopyWideText(name, 4, unterminated));
+    EXPECT_STREQ(name, L"");
+    EXPECT_FALSE(CopyWideText(name, 0, L""));
 }
 
 TEST(WideText, AJoinFitsExactlyOrIsRefused) {
