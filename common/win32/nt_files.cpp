@@ -159,8 +159,10 @@ NtStatus OpenFileForDeletion(HANDLE folder, const wchar_t* name, UniqueHandle& o
                         NT_FILE_NON_DIRECTORY_FILE | NT_FILE_OPEN_REPARSE_POINT, out);
 }
 
+// With delete access, so that a file that could not be written whole can be taken
+// back through the same handle.
 NtStatus CreateNewFileForWriting(HANDLE folder, const wchar_t* name, UniqueHandle& out) {
-    return OpenRelative(folder, name, GENERIC_WRITE | SYNCHRONIZE, 0, NT_FILE_CREATE,
+    return OpenRelative(folder, name, GENERIC_WRITE | DELETE | SYNCHRONIZE, 0, NT_FILE_CREATE,
                         NT_FILE_NON_DIRECTORY_FILE, out);
 }
 

@@ -118,6 +118,12 @@ TEST(OwnFolders, ReplacingNeverWritesThroughWhatStandsAtTheName) {
     WriteWholeFile(base + "\\plain.LNK", "an older and longer content");
     EXPECT_TRUE(ReplaceFileInFolder(folder.handle.Get(), L"plain.LNK", bytes, 3));
     EXPECT_EQ(ReadWholeFile(base + "\\plain.LNK"), "new");
+    if constexpr (sizeof(size_t) > sizeof(DWORD)) {
+        // More than one write can take: no half-written file stays, and it fails.
+        const size_t beyondOneWrite = size_t{MAXDWORD} + 1;
+        EXPECT_FALSE(ReplaceFileInFolder(folder.handle.Get(), L"whole.LNK", bytes, beyondOneWrite));
+        EXPECT_FALSE(FileExists(base + "\\whole.LNK"));
+    }
 
     // A folder link at the name (Wine shows a file link as the file it leads to,
     // and deletes that file for any program that deletes the link).
