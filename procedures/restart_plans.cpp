@@ -24,25 +24,21 @@ struct OwnPaths {
     size_t count;
 };
 
-// The list names files in the native form "\??\C:\..." or "\??\UNC\server\...".
+// The list names files in the native form "\??\C:\...". The program's own files
+// are on a drive; any other form (a share, a device) names something else.
 bool ToWin32Path(const char16_t* source, size_t cchSource, wchar_t (&path)[PATH_CHARS]) {
     const wchar_t* text = reinterpret_cast<const wchar_t*>(source);
-    if (cchSource < 4 || wcsncmp(text, L"\\??\\", 4) != 0) {
+    constexpr size_t cchPrefix = 4;
+    if (cchSource < cchPrefix + 3 || wcsncmp(text, L"\\??\\", cchPrefix) != 0 ||
+        text[cchPrefix + 1] != L':' || text[cchPrefix + 2] != L'\\') {
         return false;
     }
-    text += 4;
-    cchSource -= 4;
-    size_t at = 0;
-    if (cchSource >= 4 && _wcsnicmp(text, L"UNC\\", 4) == 0) {
-        path[at++] = L'\\';
-        text += 3;
-        cchSource -= 3;
-    }
-    if (cchSource >= PATH_CHARS - at) {
+    const size_t cchPath = cchSource - cchPrefix;
+    if (cchPath >= PATH_CHARS) {
         return false;
     }
-    wmemcpy(path + at, text, cchSource);
-    path[at + cchSource] = L'\0';
+    wmemcpy(path, text + cchPrefix, cchPath);
+    path[cchPath] = L'\0';
     return true;
 }
 

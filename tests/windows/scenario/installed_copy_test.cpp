@@ -70,14 +70,19 @@ TEST(InstallFromTheInstalledCopy, TheCopyIsWholeAndTheEntryWritten) {
 TEST(RestartPlans, AnInstallBeforeTheRestartTakesBackExactlyItsOwnDeletions) {
     WriteWholeFile("C:\\unrelated.tmp", "x");
     const std::vector<std::wstring> others = {
-        L"\\??\\C:\\unrelated.tmp", L"",                 // an existing file's deletion
-        L"\\??\\C:\\gone.tmp",      L"",                 // a missing file's
-        L"\\??\\C:\\a.tmp",         L"!\\??\\C:\\b.tmp", // a rename
+        L"\\??\\C:\\unrelated.tmp",
+        L"", // an existing file's deletion
+        L"\\??\\C:\\gone.tmp",
+        L"", // a missing file's
+        L"\\??\\C:\\a.tmp",
+        L"!\\??\\C:\\b.tmp", // a rename
+        L"\\??\\UNC\\server\\share\\c.tmp",
+        L"", // a deletion on a share
     };
     SetPendingRenames(others);
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
     ASSERT_EQ(RunSetup(InstalledCopy(), "-h -u"), std::optional<int32_t>(0));
-    ASSERT_EQ(PlannedDeletions(), 4u) << "the copy and the install folder, planned by the removal";
+    ASSERT_EQ(PlannedDeletions(), 5u) << "three of the others, the copy and the install folder";
     EXPECT_FALSE(FileExists(InstallFolder() + "\\readme.txt"));
     EXPECT_FALSE(UninstallKeyExists());
 
