@@ -3,6 +3,7 @@
 // points. Swaps are made from the Unix side, as a user's process would make them on
 // Windows where the program's handle does not stop them.
 #include "common/win32/folder_handles.h"
+#include "common/win32/nt_files.h"
 #include "tests/windows/support/installed_state.h"
 #include "tests/windows/support/test_process.h"
 
@@ -11,6 +12,7 @@
 #include <windows.h>
 
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <utility>
 
@@ -183,6 +185,29 @@ TEST(OwnFolders, WalkPassesOverDotFoldersAndLinksAndStopsAtWhatStays) {
     RemoveOwnFolder((base + "\\admin").c_str(), 1, LinkRule::Follow);
     EXPECT_FALSE(FileExists(linked + "\\ours.txt"));
     EXPECT_TRUE(FileExists(base + "\\admin"));
+}
+
+// A listing larger than one read of the folder: every entry once, none again.
+TEST(OwnFolders, ListingGivesEveryEntryOnceAcrossReads) {
+    const std::string base = TempFolder("own-listing");
+    constexpr int files = 400; // about 70 KB of records: several reads
+    for (int i = 0; i < files; ++i) {
+        WriteWholeFile(base + "\\entry-with-a-name-of-some-length-" + std::to_string(i), "");
+    }
+    OwnFolder folder;
+    ASSERT_TRUE(OpenOwnFolder(base.c_str(), 1, LinkRule::Refuse, Missing::Fail, folder));
+    std::map<std::wstring, int> seen;
+    FolderListing listing(folder.handle.Get());
+    FolderEntry entry;
+    for (int read = 0; read < 2 * files && listing.Next(entry); ++read) {
+        ++seen[entry.name];
+    }
+    seen.erase(L".");
+    seen.erase(L"..");
+    EXPECT_EQ(seen.size(), static_cast<size_t>(files));
+    for (const auto& [name, times] : seen) {
+        EXPECT_EQ(times, 1) << std::string(name.begin(), name.end());
+    }
 }
 
 } // namespace
