@@ -174,4 +174,16 @@ TEST(RegistryValues, MachineKeyIsCreatedOnceAndValuesReplaced) {
     EXPECT_EQ(WriteMachineStringValue(tooLong.c_str(), "DisplayName", "x"), 0);
 }
 
+TEST(RegistryValues, ATreeGoesWholeWithItsSubkeys) {
+    const char* tree = "SOFTWARE\\MossgateTests\\Tree";
+    for (const char* key :
+         {"SOFTWARE\\MossgateTests\\Tree\\a\\deep", "SOFTWARE\\MossgateTests\\Tree\\b"}) {
+        ASSERT_EQ(WriteMachineDwordValue(key, "Value", 1), 1);
+    }
+    EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, tree), 1);
+    HKEY opened = nullptr;
+    EXPECT_EQ(RegOpenKeyA(HKEY_LOCAL_MACHINE, tree, &opened), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(DeleteRegistryTree(HKEY_LOCAL_MACHINE, tree), 0) << "nothing there to delete";
+}
+
 } // namespace
