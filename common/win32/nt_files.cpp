@@ -3,6 +3,7 @@
 #include <winternl.h>
 
 #include <cstddef>
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 
@@ -208,8 +209,7 @@ bool FindFolderEntry(HANDLE folder, const wchar_t* name, FolderEntry& entry) {
                              FILE_ID_BOTH_DIRECTORY_INFORMATION_CLASS, TRUE, &pattern, TRUE);
     size_t next = 0;
     return status >= 0 &&
-           ReadRecord(record, io.Information < sizeof(record) ? io.Information : sizeof(record), 0,
-                      entry, next) &&
+           ReadRecord(record, std::min<size_t>(io.Information, sizeof(record)), 0, entry, next) &&
            _wcsicmp(entry.name, name) == 0;
 }
 
@@ -227,7 +227,7 @@ bool FolderListing::Refill() {
         ended_ = true;
         return false;
     }
-    filled_ = io.Information < batch_.Size() ? io.Information : batch_.Size();
+    filled_ = std::min<size_t>(io.Information, batch_.Size());
     offset_ = 0;
     return true;
 }
