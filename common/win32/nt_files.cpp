@@ -2,8 +2,8 @@
 
 #include <winternl.h>
 
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <cwchar>
 
