@@ -84,6 +84,23 @@ TEST(Places, TheUsersFoldersAndTheAdministratorsByTheirPlace) {
     EXPECT_EQ(LinkRuleIn(PlaceOwner::OrdinaryUsers), LinkRule::Refuse);
 }
 
+// A temporary folder inside an administrators' place (a service's profile lies below
+// the Windows folder) is still the user's own.
+TEST(Places, TheTemporaryFolderIsTheUsersWhereverItLies) {
+    char windows[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryA(windows, MAX_PATH), 0u);
+    const std::string temp = std::string(windows) + "\\ServiceProfile\\Temp";
+    char saved[MAX_PATH] = "";
+    const DWORD cchSaved = GetEnvironmentVariableA("TMP", saved, MAX_PATH);
+    ASSERT_LT(cchSaved, static_cast<DWORD>(MAX_PATH));
+    ASSERT_TRUE(SetEnvironmentVariableA("TMP", temp.c_str()));
+    const PlaceOwner owner = OwnerOfFolder((temp + "\\mossgate").c_str());
+    const PlaceOwner beside = OwnerOfFolder((std::string(windows) + "\\ServiceProfile").c_str());
+    SetEnvironmentVariableA("TMP", cchSaved > 0 ? saved : nullptr);
+    EXPECT_EQ(owner, PlaceOwner::OrdinaryUsers);
+    EXPECT_EQ(beside, PlaceOwner::AdministratorsOnly);
+}
+
 // Runs in a child started under a prefix set to Windows 10. This test program has
 // no compatibility manifest, so the classic query is capped at 6.2 and only the
 // kernel service tells the truth.
