@@ -5,6 +5,7 @@
 #include "app/portable/window_layout.h"
 #include "common/product_names.h"
 #include "env/os_version.h"
+#include "tests/windows/support/accessible_child.h"
 #include "tests/windows/support/installed_state.h"
 #include "tests/windows/support/test_process.h"
 
@@ -107,13 +108,7 @@ HWND WaitForBox(const char* caption) {
     return box;
 }
 
-VARIANT Child(LONG id) {
-    VARIANT child;
-    VariantInit(&child);
-    V_VT(&child) = VT_I4;
-    V_I4(&child) = id;
-    return child;
-}
+using mossgate::testing::Child;
 
 LONG Id(VARIANT& v) {
     const LONG id = V_VT(&v) == VT_I4 ? V_I4(&v) : kNone;

@@ -4,6 +4,8 @@
 #include "app/accessibility.h"
 #include "app/setup_context.h"
 #include "common/win32/holders.h"
+#include "common/win32/system_library.h"
+#include "tests/windows/support/accessible_child.h"
 
 #include <gtest/gtest.h>
 
@@ -11,21 +13,16 @@
 
 namespace {
 
-VARIANT Child(LONG id) {
-    VARIANT child;
-    VariantInit(&child);
-    V_VT(&child) = VT_I4;
-    V_I4(&child) = id;
-    return child;
-}
+using mossgate::testing::Child;
 
 // What a client gets for a missing out-parameter or a child that does not exist:
 // an error, never a write through null. OLEACC is loaded only now, by name, so
 // that the silent run's check above sees it unloaded.
 void ExpectErrorsForBadArguments(LRESULT answer) {
     using ObjectFromLresultFunction = HRESULT(WINAPI*)(LRESULT, REFIID, WPARAM, void**);
-    const auto objectFromLresult = reinterpret_cast<ObjectFromLresultFunction>(
-        reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("oleacc.dll"), "ObjectFromLresult")));
+    const mossgate::UniqueModule oleacc(mossgate::LoadSystemLibrary("oleacc.dll"));
+    const auto objectFromLresult =
+        mossgate::FindExport<ObjectFromLresultFunction>(oleacc.Get(), "ObjectFromLresult");
     ASSERT_NE(objectFromLresult, nullptr);
     mossgate::ComPointer<IAccessible> object;
     ASSERT_EQ(objectFromLresult(answer, __uuidof(IAccessible), 0, object.Receive()), S_OK);
