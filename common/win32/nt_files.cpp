@@ -57,8 +57,11 @@ struct IdBothDirectoryRecord {
     LARGE_INTEGER FileId;
     WCHAR FileName[1];
 };
-static_assert(offsetof(IdBothDirectoryRecord, FileId) == 96);
-static_assert(offsetof(IdBothDirectoryRecord, FileName) == 104);
+static_assert(offsetof(IdBothDirectoryRecord, FileAttributes) == LISTING_ATTRIBUTES_OFFSET);
+static_assert(offsetof(IdBothDirectoryRecord, FileNameLength) == LISTING_NAME_LENGTH_OFFSET);
+static_assert(offsetof(IdBothDirectoryRecord, FileId) == LISTING_FILE_ID_OFFSET);
+static_assert(offsetof(IdBothDirectoryRecord, FileName) == LISTING_NAME_OFFSET);
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
 
 struct AttributeTagInformation {
     ULONG FileAttributes;
@@ -113,27 +116,12 @@ ULONG NativeDisposition(Disposition disposition) {
     return NT_FILE_CREATE;
 }
 
-// Copies a listed record into entry when it lies wholly inside the filled bytes.
-bool ReadRecord(const uint8_t* bytes, size_t cbFilled, size_t offset, FolderEntry& entry,
-                size_t& next) {
-    constexpr size_t header = offsetof(IdBothDirectoryRecord, FileName);
-    if (offset > cbFilled || cbFilled - offset < header) {
-        return false;
-    }
-    IdBothDirectoryRecord record;
-    std::memcpy(&record, bytes + offset, header);
-    const size_t cbName = record.FileNameLength;
-    const size_t cch = cbName / sizeof(wchar_t);
-    if (cbName % sizeof(wchar_t) != 0 || cch >= ENTRY_NAME_CHARS ||
-        cbFilled - offset - header < cbName) {
-        return false;
-    }
-    std::memcpy(entry.name, bytes + offset + header, cbName);
-    entry.name[cch] = L'\0';
-    entry.attributes = record.FileAttributes;
-    entry.fileId = static_cast<uint64_t>(record.FileId.QuadPart);
-    next = record.NextEntryOffset == 0 ? cbFilled : offset + record.NextEntryOffset;
-    return true;
+FolderEntry ToFolderEntry(const ListedRecord& record) {
+    FolderEntry entry;
+    std::memcpy(entry.name, record.name, sizeof(entry.name));
+    entry.attributes = record.attributes;
+    entry.fileId = record.fileId;
+    return entry;
 }
 
 } // namespace
@@ -207,10 +195,13 @@ bool FindFolderEntry(HANDLE folder, const wchar_t* name, FolderEntry& entry) {
     const NtStatus status =
         NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, record, sizeof(record),
                              FILE_ID_BOTH_DIRECTORY_INFORMATION_CLASS, TRUE, &pattern, TRUE);
-    size_t next = 0;
-    return status >= 0 &&
-           ReadRecord(record, std::min<size_t>(io.Information, sizeof(record)), 0, entry, next) &&
-           _wcsicmp(entry.name, name) == 0;
+    ListedRecord listed;
+    if (status < 0 ||
+        !ReadListedRecord(record, std::min<size_t>(io.Information, sizeof(record)), 0, listed)) {
+        return false;
+    }
+    entry = ToFolderEntry(listed);
+    return _wcsicmp(entry.name, name) == 0;
 }
 
 bool FolderListing::Refill() {
@@ -236,13 +227,14 @@ bool FolderListing::Next(FolderEntry& entry) {
     if (offset_ >= filled_ && !Refill()) {
         return false;
     }
-    size_t next = 0;
-    if (!ReadRecord(batch_.As<uint8_t>(), filled_, offset_, entry, next) || next <= offset_) {
+    ListedRecord listed;
+    if (!ReadListedRecord(batch_.As<uint8_t>(), filled_, offset_, listed)) {
         ended_ = true;
         filled_ = offset_ = 0;
         return false;
     }
-    offset_ = next;
+    entry = ToFolderEntry(listed);
+    offset_ = listed.next;
     return true;
 }
 

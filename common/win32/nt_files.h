@@ -6,6 +6,7 @@
 // its first versions, so they are imported, not looked up.
 #pragma once
 
+#include "common/portable/listing_record.h"
 #include "common/win32/holders.h"
 
 #include <windows.h>
@@ -16,8 +17,7 @@ namespace mossgate {
 
 using NtStatus = LONG;
 
-// A name is at most 255 UTF-16 units on every file system Windows ships.
-constexpr size_t ENTRY_NAME_CHARS = 256;
+constexpr size_t ENTRY_NAME_CHARS = LISTED_NAME_CHARS;
 
 // One entry of a folder, as the folder's handle lists it.
 struct FolderEntry {
