@@ -12,51 +12,49 @@ namespace mossgate {
 
 namespace {
 
-constexpr size_t FOLDER_BYTES = 1024;
-
 // A full, long, upper-case spelling, so that short names, "..", and case do not
 // make one folder look like another.
-bool Normalize(const char* path, char (&out)[FOLDER_BYTES]) {
+bool Normalize(const char* path, char (&out)[PATH_ROOM]) {
     out[0] = '\0';
     if (path == nullptr || path[0] == '\0') {
         return false;
     }
-    const DWORD cchFull = GetFullPathNameA(path, FOLDER_BYTES, out, nullptr);
-    if (cchFull == 0 || cchFull >= FOLDER_BYTES) {
+    const DWORD cchFull = GetFullPathNameA(path, PATH_ROOM, out, nullptr);
+    if (cchFull == 0 || cchFull >= PATH_ROOM) {
         out[0] = '\0';
         return false;
     }
     // A path that does not exist yet keeps its full spelling.
-    char longer[FOLDER_BYTES];
-    const DWORD cchLong = GetLongPathNameA(out, longer, FOLDER_BYTES);
-    if (cchLong != 0 && cchLong < FOLDER_BYTES) {
+    char longer[PATH_ROOM];
+    const DWORD cchLong = GetLongPathNameA(out, longer, PATH_ROOM);
+    if (cchLong != 0 && cchLong < PATH_ROOM) {
         CopyText(out, sizeof(out), longer);
     }
-    CharUpperBuffA(out, static_cast<DWORD>(BoundedLength(out, FOLDER_BYTES)));
+    CharUpperBuffA(out, static_cast<DWORD>(BoundedLength(out, PATH_ROOM)));
     return true;
 }
 
 struct Root {
-    char path[FOLDER_BYTES];
+    char path[PATH_ROOM];
 };
 
 void NormalizeShellFolder(int folderId, Root& root) {
-    char folder[FOLDER_BYTES] = "";
+    char folder[PATH_ROOM] = "";
     if (!FindShellFolder(folderId, folder) || !Normalize(folder, root.path)) {
         root.path[0] = '\0';
     }
 }
 
 void NormalizeTempFolder(Root& root) {
-    char folder[FOLDER_BYTES] = "";
-    const DWORD cch = GetTempPathA(FOLDER_BYTES, folder);
-    if (cch == 0 || cch >= FOLDER_BYTES || !Normalize(folder, root.path)) {
+    char folder[PATH_ROOM] = "";
+    const DWORD cch = GetTempPathA(PATH_ROOM, folder);
+    if (cch == 0 || cch >= PATH_ROOM || !Normalize(folder, root.path)) {
         root.path[0] = '\0';
     }
 }
 
 void NormalizeUserProgramsFolder(Root& root) {
-    char folder[FOLDER_BYTES] = "";
+    char folder[PATH_ROOM] = "";
     if (ReadUserStringValue(SHELL_FOLDERS_KEY, PROGRAMS_VALUE, folder, sizeof(folder)) != 1 ||
         !Normalize(folder, root.path)) {
         root.path[0] = '\0';
@@ -66,10 +64,10 @@ void NormalizeUserProgramsFolder(Root& root) {
 // The Windows folder and, below it, its temporary folder, which ordinary users
 // can write in.
 void NormalizeWindowsFolders(Root& windows, Root& windowsTemp) {
-    char folder[FOLDER_BYTES] = "";
-    const UINT cch = GetWindowsDirectoryA(folder, FOLDER_BYTES);
-    char temp[FOLDER_BYTES] = "";
-    if (cch == 0 || cch >= FOLDER_BYTES || !Normalize(folder, windows.path) ||
+    char folder[PATH_ROOM] = "";
+    const UINT cch = GetWindowsDirectoryA(folder, PATH_ROOM);
+    char temp[PATH_ROOM] = "";
+    if (cch == 0 || cch >= PATH_ROOM || !Normalize(folder, windows.path) ||
         !JoinPath(temp, sizeof(temp), windows.path, "TEMP") || !Normalize(temp, windowsTemp.path)) {
         windows.path[0] = '\0';
         windowsTemp.path[0] = '\0';
@@ -79,7 +77,7 @@ void NormalizeWindowsFolders(Root& windows, Root& windowsTemp) {
 } // namespace
 
 PlaceOwner OwnerOfFolder(const char* folder) {
-    char path[FOLDER_BYTES];
+    char path[PATH_ROOM];
     if (!Normalize(folder, path)) {
         return PlaceOwner::OrdinaryUsers;
     }

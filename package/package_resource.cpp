@@ -3,15 +3,13 @@
 #include "common/product_names.h"
 
 #include <cstring>
+#include <span>
 
 namespace mossgate {
 
 namespace {
 
-struct ResourceBytes {
-    const uint8_t* bytes = nullptr;
-    size_t size = 0;
-};
+using ResourceBytes = std::span<const uint8_t>;
 
 // How many of `wanted` bytes from `bytes` on are mapped and readable. A resource
 // directory may claim more than the image holds; nothing past it is ever read.
@@ -50,27 +48,27 @@ ResourceBytes FindPackageResource(HMODULE module) {
 
 int LoadPackageDirectory(SetupContextRecord& context) {
     const ResourceBytes package = FindPackageResource(context.instance);
-    return CopyPackageDirectory(package.bytes, package.size, context.packageDirectory) ? 0 : -1;
+    return CopyPackageDirectory(package.data(), package.size(), context.packageDirectory) ? 0 : -1;
 }
 
 WritablePackageImage::WritablePackageImage(HMODULE module) {
     const ResourceBytes package = FindPackageResource(module);
-    if (package.bytes == nullptr || package.size == 0) {
+    if (package.empty()) {
         return;
     }
-    auto* bytes = const_cast<uint8_t*>(package.bytes);
-    if (protection_.Change(bytes, package.size, PAGE_WRITECOPY) ||
-        protection_.Change(bytes, package.size, PAGE_READWRITE)) {
+    auto* bytes = const_cast<uint8_t*>(package.data());
+    if (protection_.Change(bytes, package.size(), PAGE_WRITECOPY) ||
+        protection_.Change(bytes, package.size(), PAGE_READWRITE)) {
         bytes_ = bytes;
-        size_ = package.size;
+        size_ = package.size();
         return;
     }
-    if (heapCopy_.Reset(package.size) == nullptr) {
+    if (heapCopy_.Reset(package.size()) == nullptr) {
         return;
     }
-    std::memcpy(heapCopy_.As<uint8_t>(), package.bytes, package.size);
+    std::memcpy(heapCopy_.As<uint8_t>(), package.data(), package.size());
     bytes_ = heapCopy_.As<uint8_t>();
-    size_ = package.size;
+    size_ = package.size();
 }
 
 } // namespace mossgate

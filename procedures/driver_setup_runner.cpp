@@ -10,8 +10,6 @@ namespace mossgate {
 
 namespace {
 
-constexpr size_t PROGRAM_PATH_BYTES = 2048;
-
 constexpr const char* INSTALL_FAILURE_TEXT =
     "Failed to install MOSSGATE virtual audio driver...\nCheck running setup in administrator mode";
 constexpr const char* RESTART_TEXT =
@@ -50,7 +48,7 @@ int ReportVerdict(SetupContextRecord& context, SetupVerdict verdict, DriverSetup
 
 bool BuildDriverSetupPath(char* path, size_t cbPath, const SetupContextRecord& context,
                           const char* baseName) {
-    char name[PROGRAM_PATH_BYTES];
+    char name[PATH_ROOM];
     return BuildDriverSetupName(name, sizeof(name), context, baseName) &&
            JoinPath(path, cbPath, context.installFolder, name);
 }
@@ -68,7 +66,7 @@ int ReportDriverSetupNotStarted(SetupContextRecord& context) {
 int RunDriverSetup(SetupContextRecord& context, const char* baseName, DriverSetupMode mode) {
     // The removal has put a missing program back from the package before it gets
     // here: one still missing was not removed and cannot count as removed.
-    char program[PROGRAM_PATH_BYTES];
+    char program[PATH_ROOM];
     if (!BuildDriverSetupPath(program, sizeof(program), context, baseName) ||
         (mode == DriverSetupMode::Uninstall && ProbeReadable(program) != 1)) {
         return ReportDriverSetupNotStarted(context);

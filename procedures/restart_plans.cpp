@@ -1,5 +1,6 @@
 #include "procedures/restart_plans.h"
 
+#include "common/portable/path_text.h"
 #include "common/win32/file_system.h"
 #include "common/win32/holders.h"
 #include "procedures/portable/restart_plans.h"
@@ -13,7 +14,6 @@ namespace {
 constexpr const wchar_t* SESSION_MANAGER_KEY =
     L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 constexpr const wchar_t* PENDING_OPERATIONS_VALUE = L"PendingFileRenameOperations";
-constexpr size_t PATH_CHARS = 1024;
 // The system's own limit for the list is far below this.
 constexpr DWORD MAX_LIST_BYTES = 16 * 1024 * 1024;
 
@@ -26,7 +26,7 @@ struct OwnPaths {
 
 // The list names files in the native form "\??\C:\...". The program's own files
 // are on a drive; any other form (a share, a device) names something else.
-bool ToWin32Path(const char16_t* source, size_t cchSource, wchar_t (&path)[PATH_CHARS]) {
+bool ToWin32Path(const char16_t* source, size_t cchSource, wchar_t (&path)[PATH_ROOM]) {
     const wchar_t* text = reinterpret_cast<const wchar_t*>(source);
     constexpr size_t cchPrefix = 4;
     if (cchSource < cchPrefix + 3 || wcsncmp(text, L"\\??\\", cchPrefix) != 0 ||
@@ -34,7 +34,7 @@ bool ToWin32Path(const char16_t* source, size_t cchSource, wchar_t (&path)[PATH_
         return false;
     }
     const size_t cchPath = cchSource - cchPrefix;
-    if (cchPath >= PATH_CHARS) {
+    if (cchPath >= PATH_ROOM) {
         return false;
     }
     wmemcpy(path, text + cchPrefix, cchPath);
@@ -44,7 +44,7 @@ bool ToWin32Path(const char16_t* source, size_t cchSource, wchar_t (&path)[PATH_
 
 bool NamesOwnPath(const char16_t* source, size_t cchSource, void* context) {
     const auto* own = static_cast<const OwnPaths*>(context);
-    wchar_t path[PATH_CHARS];
+    wchar_t path[PATH_ROOM];
     if (!ToWin32Path(source, cchSource, path)) {
         return false;
     }

@@ -13,8 +13,6 @@ namespace mossgate {
 
 namespace {
 
-constexpr size_t SHORTCUT_TARGET_BYTES = 2048;
-
 // "Kestrine\MOSSGATE_CD_Pack" below the Programs folder, its two levels opened
 // under the rule for links there.
 bool OpenStartMenuFolder(const char* programsFolder, LinkRule rule, Missing missing,
@@ -31,7 +29,7 @@ void CreateShortcutsBelow(const SetupContextRecord& context, const char* program
         return;
     }
     for (const ShortcutName& shortcut : SHORTCUTS) {
-        char target[SHORTCUT_TARGET_BYTES];
+        char target[PATH_ROOM];
         if (JoinPath(target, sizeof(target), context.installFolder, shortcut.target)) {
             CreateShortcut(target, folder.handle.Get(), shortcut.name, nullptr);
         }

@@ -7,6 +7,11 @@
 
 namespace mossgate {
 
+// Room for any path the program builds, reads or compares: bytes of a narrow path,
+// UTF-16 units of a wide one. Its own paths are far shorter; a longer path met on
+// the machine is refused, never cut.
+constexpr size_t PATH_ROOM = 2048;
+
 // Appends one backslash unless the text already ends in one. An empty text gets
 // one too (nothing before the buffer is looked at). False when it does not fit.
 bool AppendSeparator(char* destination, size_t cbDestination);

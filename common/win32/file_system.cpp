@@ -12,8 +12,6 @@ namespace mossgate {
 
 namespace {
 
-constexpr size_t FOLDER_PATH_BYTES = 1024;
-
 bool IsFolder(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
@@ -30,7 +28,7 @@ int CreateFolderPath(const char* path) {
     if (path == nullptr) {
         return 0;
     }
-    char work[FOLDER_PATH_BYTES];
+    char work[PATH_ROOM];
     if (!CopyText(work, sizeof(work), path)) {
         return 0;
     }
@@ -71,12 +69,12 @@ int WriteWholeFile(const char* path, const uint8_t* bytes, uint32_t size) {
 }
 
 int CopyWholeFile(const wchar_t* source, const char* target) {
-    WCHAR wideTarget[FOLDER_PATH_BYTES];
-    WCHAR folder[FOLDER_PATH_BYTES];
-    if (source == nullptr || !AnsiToWide(target, wideTarget, FOLDER_PATH_BYTES)) {
+    WCHAR wideTarget[PATH_ROOM];
+    WCHAR folder[PATH_ROOM];
+    if (source == nullptr || !AnsiToWide(target, wideTarget, PATH_ROOM)) {
         return 0;
     }
-    wmemcpy(folder, wideTarget, FOLDER_PATH_BYTES);
+    wmemcpy(folder, wideTarget, PATH_ROOM);
     WCHAR* last = wcsrchr(folder, L'\\');
     if (last == nullptr) {
         return 0;

@@ -1,5 +1,6 @@
 #include "common/win32/folder_handles.h"
 
+#include "common/portable/path_text.h"
 #include "common/win32/file_system.h"
 #include "common/win32/nt_files.h"
 #include "common/win32/wide_text.h"
@@ -10,7 +11,6 @@ namespace mossgate {
 
 namespace {
 
-constexpr size_t PATH_CHARS = 1024;
 constexpr int MAX_OWN_LEVELS = 8;
 // Far above anything the program puts in its folders; only a folder that somebody
 // keeps filling while the walk runs comes near them.
@@ -29,13 +29,13 @@ bool IsPlainFolder(DWORD attributes) {
 // The path split into its base and its last `levels` components, in place: the
 // separators before the components become terminators.
 struct SplitPath {
-    wchar_t text[PATH_CHARS];
+    wchar_t text[PATH_ROOM];
     const wchar_t* components[MAX_OWN_LEVELS];
 };
 
 bool SplitLastComponents(const char* path, int levels, SplitPath& split) {
     if (path == nullptr || levels < 1 || levels > MAX_OWN_LEVELS ||
-        !AnsiToWide(path, split.text, PATH_CHARS)) {
+        !AnsiToWide(path, split.text, PATH_ROOM)) {
         return false;
     }
     size_t end = wcslen(split.text);
@@ -209,7 +209,7 @@ bool OpenOwnFolder(const char* path, int ownLevels, LinkRule rule, Missing missi
         return false;
     }
     if (missing == Missing::Create) {
-        char base[PATH_CHARS];
+        char base[PATH_ROOM];
         // A drive root cannot be made, and need not be.
         if (wcslen(split.text) > 3 && WideToAnsiExactly(split.text, base, sizeof(base))) {
             CreateFolderPath(base);

@@ -4,6 +4,7 @@
 #include "common/portable/path_text.h"
 #include "common/win32/folder_handles.h"
 #include "common/win32/holders.h"
+#include "common/win32/nt_files.h"
 #include "common/win32/wide_text.h"
 
 #include <objidl.h>
@@ -15,8 +16,6 @@ namespace mossgate {
 
 namespace {
 
-constexpr size_t LINK_TEXT_BYTES = 2048;
-constexpr size_t LINK_NAME_CHARS = 256;
 // A shell link holds a few paths and texts; anything near this is not one.
 constexpr ULONGLONG MAX_LINK_BYTES = 1024 * 1024;
 
@@ -65,15 +64,15 @@ HRESULT SaveToMemory(IShellLinkA* link, HeapBuffer& bytes) {
 } // namespace
 
 bool BuildLinkFileName(wchar_t* fileName, size_t cchFileName, const char* name) {
-    char text[LINK_NAME_CHARS];
+    char text[ENTRY_NAME_CHARS];
     return CopyText(text, sizeof(text), name) && AppendText(text, sizeof(text), ".LNK") &&
            AnsiToWide(text, fileName, cchFileName);
 }
 
 HRESULT CreateShortcut(const char* target, HANDLE folder, const char* name, const char* arguments) {
-    wchar_t fileName[LINK_NAME_CHARS];
-    char workingFolder[LINK_TEXT_BYTES];
-    if (!BuildLinkFileName(fileName, LINK_NAME_CHARS, name) ||
+    wchar_t fileName[ENTRY_NAME_CHARS];
+    char workingFolder[PATH_ROOM];
+    if (!BuildLinkFileName(fileName, ENTRY_NAME_CHARS, name) ||
         !CopyText(workingFolder, sizeof(workingFolder), target)) {
         return E_INVALIDARG;
     }
@@ -101,8 +100,8 @@ HRESULT CreateShortcut(const char* target, HANDLE folder, const char* name, cons
 }
 
 BOOL DeleteShortcut(HANDLE folder, const char* name) {
-    wchar_t fileName[LINK_NAME_CHARS];
-    return BuildLinkFileName(fileName, LINK_NAME_CHARS, name) &&
+    wchar_t fileName[ENTRY_NAME_CHARS];
+    return BuildLinkFileName(fileName, ENTRY_NAME_CHARS, name) &&
                    DeleteFileInFolder(folder, fileName)
                ? TRUE
                : FALSE;
