@@ -20,7 +20,6 @@ struct KernelVersionRecord {
 static_assert(sizeof(KernelVersionRecord) == 276);
 
 using RtlGetVersionFunction = LONG(WINAPI*)(KernelVersionRecord*);
-using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
 
 // GetVersionExA is deprecated for new code; the classic numbers are what we want.
 BOOL QueryClassicVersion(OSVERSIONINFOEXA& record) {
@@ -83,8 +82,10 @@ OsGeneration ClassifyOperatingSystem() {
 }
 
 int DetectWow64() {
-    auto isWow64Process =
-        FindLoadedExport<IsWow64ProcessFunction>("Kernel32.dll", "IsWow64Process");
+    return AskWow64(FindLoadedExport<IsWow64ProcessFunction>("Kernel32.dll", "IsWow64Process"));
+}
+
+int AskWow64(IsWow64ProcessFunction isWow64Process) {
     if (isWow64Process == nullptr) {
         return 0;
     }

@@ -16,6 +16,11 @@ int ReadTrueVersion(OSVERSIONINFOEXA& record);
 // Nonzero when the process runs under WOW64; every problem yields 0.
 int DetectWow64();
 
+using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
+// The answer of the system's IsWow64Process, as DetectWow64 gives it: 0 where the
+// function is missing (Windows without WOW64) or fails.
+int AskWow64(IsWow64ProcessFunction isWow64Process);
+
 // True on Windows Vista (classic version 6.0).
 bool RunsOnWindowsVista();
 

@@ -4,6 +4,7 @@
 // resource directory. Each suite runs in a prefix of its own.
 #include "common/win32/file_system.h"
 #include "env/driver_probe.h"
+#include "env/os_version.h"
 #include "tests/windows/support/installed_state.h"
 #include "tests/windows/support/test_process.h"
 
@@ -204,6 +205,29 @@ TEST(InstallFolderLost, RemovalPutsTheSetupProgramsBackFromThePackage) {
     EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 0);
     EXPECT_FALSE(FileExists(InstallFolder())) << "the folder made again is removed";
     EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0)) << "installs again";
+}
+
+// Only a missing setup program is taken from the package: one that is in its place
+// runs as it is (a traced program stands in for driver C's, driver D's is gone).
+TEST(OneSetupProgramLost, RemovalPutsBackOnlyThatOne) {
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    const std::string suffix = mossgate::DetectWow64() != 0 ? "_x64.exe" : ".exe";
+    const std::string programC = InstallFolder() + "\\MOSSGATE_C_Setup" + suffix;
+    const std::string programD = InstallFolder() + "\\MOSSGATE_D_Setup" + suffix;
+    ASSERT_TRUE(
+        CopyFileA((ExecutableFolder() + "\\trace_program.exe").c_str(), programC.c_str(), FALSE));
+    ASSERT_TRUE(DeleteFileA(programD.c_str()));
+    const std::string logs = TempFolder("one-lost");
+    UseStandinLog(logs + "\\starts.log");
+    SetChildEnvironment("MOSSGATE_TRACE_LOG", (logs + "\\traced.log").c_str());
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
+    SetChildEnvironment("MOSSGATE_TRACE_LOG", nullptr);
+    EXPECT_EQ(ReadWholeFile(logs + "\\traced.log"), programC + "\r\n")
+        << "driver C's setup program in place was replaced from the package";
+    const auto starts = StandinLogLines(logs + "\\starts.log");
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].substr(0, starts[0].find('\t')), programD) << "driver D's put back";
+    EXPECT_FALSE(FileExists(InstallFolder()));
 }
 
 std::string PatchedCopy(const std::string& damage) {

@@ -42,6 +42,25 @@ TEST(Platform, Wow64ExactlyForThe32BitBuild) {
     EXPECT_EQ(DetectWow64() != 0, sizeof(void*) == 4);
 }
 
+BOOL WINAPI AnswersWow64(HANDLE, PBOOL result) {
+    *result = TRUE;
+    return TRUE;
+}
+
+BOOL WINAPI FailsAfterSayingWow64(HANDLE, PBOOL result) {
+    *result = TRUE;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+// A system without the function, or whose function fails, counts as 32-bit, so
+// the 32-bit setup programs run; only a clear answer says otherwise.
+TEST(Platform, Wow64OnlyWhenTheSystemSaysSo) {
+    EXPECT_NE(AskWow64(AnswersWow64), 0);
+    EXPECT_EQ(AskWow64(FailsAfterSayingWow64), 0);
+    EXPECT_EQ(AskWow64(nullptr), 0);
+}
+
 // The rule of where the program acts, on this system's own folders and on other
 // spellings of them.
 TEST(Places, TheUsersFoldersAndTheAdministratorsByTheirPlace) {

@@ -180,4 +180,35 @@ TEST(ExtractionFromResource, TheModulesOwnPackageIsDescrambledInItsCopyOnWritePa
     EXPECT_LT(ExtractPackage(context), -150);
 }
 
+// What a removal does for its missing setup programs: only the named entries are
+// written, and one of them that cannot be written makes the whole a failure.
+// The package is taken from a copy of this test program mapped as data: the
+// module's own was descrambled in place by the test above.
+TEST(ExtractionFromResource, NamedEntriesFailWhenOneOfThemCannotBeWritten) {
+    char self[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
+    const std::string copy = FreshFolder("named-source") + "\\copy.exe";
+    ASSERT_TRUE(CopyFileA(self, copy.c_str(), FALSE));
+    UniqueModule mapped(LoadLibraryExA(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(mapped.Valid());
+    SetupContextRecord context;
+    ZeroSetupContext(context);
+    context.instance = mapped.Get();
+    ASSERT_EQ(LoadPackageDirectory(context), 0);
+    const std::string folder = FreshFolder("named");
+    const char* names[] = {context.packageDirectory[3].name, context.packageDirectory[9].name};
+    const std::string held = folder + "\\" + names[1];
+    ASSERT_EQ(mossgate::CreateFolderPath(held.substr(0, held.rfind('\\')).c_str()), 1);
+    ASSERT_EQ(WriteWholeFile(held.c_str(), reinterpret_cast<const uint8_t*>("old"), 3), 1);
+    UniqueHandle holder(CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(holder.Valid());
+    EXPECT_EQ(ExtractNamedEntries(context, folder.c_str(), names, 2), 0);
+    holder.Reset();
+    EXPECT_TRUE(FileExists(folder + "\\" + names[0]));
+    EXPECT_EQ(ReadWholeFile(held), "old");
+    EXPECT_FALSE(FileExists(folder + "\\" + context.packageDirectory[4].name))
+        << "an entry not named was written";
+}
+
 } // namespace
