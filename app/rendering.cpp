@@ -6,6 +6,7 @@
 #include "common/win32/holders.h"
 
 #include <cstring>
+#include <string_view>
 
 namespace mossgate {
 
@@ -30,9 +31,10 @@ RECT ToRect(const Rectangle& r) {
     return RECT{r.left, r.top, r.right, r.bottom};
 }
 
-void DrawLine(HDC dc, const char* text, int length, const Rectangle& where, UINT format) {
+void DrawLine(HDC dc, std::string_view text, const Rectangle& where, UINT format) {
     RECT rect = ToRect(where);
-    DrawTextA(dc, text, length, &rect, format | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextA(dc, text.data(), static_cast<int>(text.size()), &rect,
+              format | DT_SINGLELINE | DT_NOPREFIX);
 }
 
 WindowLayout CurrentLayout(const SetupContextRecord& context) {
@@ -101,10 +103,10 @@ void DrawOsLabel(const SetupContextRecord& context, HDC dc) {
     ScopedSelection font(dc, context.labelFont);
     {
         ScopedTextLook shadow(dc, BLACK);
-        DrawLine(dc, text, -1, layout.osLabelShadow, DT_LEFT | DT_TOP);
+        DrawLine(dc, text, layout.osLabelShadow, DT_LEFT | DT_TOP);
     }
     ScopedTextLook label(dc, WHITE);
-    DrawLine(dc, text, -1, layout.osLabel, DT_LEFT | DT_TOP);
+    DrawLine(dc, text, layout.osLabel, DT_LEFT | DT_TOP);
 }
 
 void DrawStatusPanel(const SetupContextRecord& context, HDC dc) {
@@ -119,10 +121,10 @@ void DrawStatusPanel(const SetupContextRecord& context, HDC dc) {
     ScopedSelection font(dc, context.textFont);
     {
         ScopedTextLook black(dc, BLACK);
-        DrawLine(dc, texts.line1, -1, layout.statusLine1, DT_LEFT | DT_TOP);
+        DrawLine(dc, texts.line1, layout.statusLine1, DT_LEFT | DT_TOP);
     }
     ScopedTextLook grey(dc, GREY);
-    DrawLine(dc, texts.line2, -1, layout.statusLine2, DT_LEFT | DT_TOP);
+    DrawLine(dc, texts.line2, layout.statusLine2, DT_LEFT | DT_TOP);
 }
 
 void DrawButton(SetupContextRecord& context, HDC dc, ButtonLook look) {
@@ -135,7 +137,7 @@ void DrawButton(SetupContextRecord& context, HDC dc, ButtonLook look) {
     RoundRect(dc, r.left, r.top, r.right + 1, r.bottom + 1, CORNER, CORNER);
     ScopedSelection font(dc, context.buttonFont);
     ScopedTextLook text(dc, pressed ? WHITE : BLACK);
-    DrawLine(dc, TextsFor(context.driverInstalled).button, -1, r, DT_CENTER | DT_VCENTER);
+    DrawLine(dc, TextsFor(context.driverInstalled).button, r, DT_CENTER | DT_VCENTER);
 }
 
 void DrawProgressBox(SetupContextRecord& context, HDC dc, int phase) {
@@ -148,13 +150,13 @@ void DrawProgressBox(SetupContextRecord& context, HDC dc, int phase) {
     ScopedTextLook look(dc, WHITE);
     if (phase == 1) {
         ScopedSelection font(dc, context.buttonFont);
-        DrawLine(dc, PROGRESS_WORD, -1, layout.progressWord, DT_CENTER | DT_VCENTER);
+        DrawLine(dc, PROGRESS_WORD, layout.progressWord, DT_CENTER | DT_VCENTER);
     }
     char step[STATUS_TEXT_BYTES];
     SnapshotStatusText(context, step, sizeof(step));
-    const int length = static_cast<int>(strnlen(step, STEP_TEXT_MAX_CHARS));
     ScopedSelection font(dc, context.textFont);
-    DrawLine(dc, step, length, layout.progressStep, DT_CENTER | DT_TOP);
+    DrawLine(dc, std::string_view(step, strnlen(step, STEP_TEXT_MAX_CHARS)), layout.progressStep,
+             DT_CENTER | DT_TOP);
 }
 
 void PaintWindow(SetupContextRecord& context, HDC dc) {

@@ -198,13 +198,14 @@ install)
     # A burst of shots first, compared afterwards: comparing between shots can take
     # seconds on a busy machine, and shots a whole period apart would never see
     # the blink. Every difference between neighbours must lie in the word.
+    # Sixteen, so that a machine too busy to repaint for a while still shows one.
     shots=()
-    for i in 1 2 3 4 5 6 7 8; do
+    for i in $(seq 1 16); do
         shots+=("$(shot progress-$i)")
         sleep 0.2
     done
     word_changes=0 other_changes=0
-    for i in 1 2 3 4 5 6 7; do
+    for i in $(seq 1 15); do
         previous=${shots[$((i - 1))]} current=${shots[$i]}
         n=$(compare -metric AE "$previous" "$current" null: 2>&1)
         convert "$previous" -fill black -draw 'rectangle 580,444 880,489' "$artifacts/masked-a.png"
