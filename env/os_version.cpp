@@ -8,19 +8,6 @@ namespace mossgate {
 
 namespace {
 
-// ntdll's structure, declared here to keep the unicode headers out.
-struct KernelVersionRecord {
-    ULONG size;
-    ULONG major;
-    ULONG minor;
-    ULONG build;
-    ULONG platform;
-    WCHAR servicePack[128];
-};
-static_assert(sizeof(KernelVersionRecord) == 276);
-
-using RtlGetVersionFunction = LONG(WINAPI*)(KernelVersionRecord*);
-
 // GetVersionExA is deprecated for new code; the classic numbers are what we want.
 BOOL QueryClassicVersion(OSVERSIONINFOEXA& record) {
 #pragma GCC diagnostic push
@@ -47,10 +34,14 @@ bool ReadClassicVersion(OSVERSIONINFOEXA& record) {
 }
 
 int ReadTrueVersion(OSVERSIONINFOEXA& record) {
+    return CorrectVersion(record,
+                          FindLoadedExport<RtlGetVersionFunction>("Ntdll.dll", "RtlGetVersion"));
+}
+
+int CorrectVersion(OSVERSIONINFOEXA& record, RtlGetVersionFunction rtlGetVersion) {
     KernelVersionRecord kernel;
     std::memset(&kernel, 0, sizeof(kernel));
     kernel.size = sizeof(kernel);
-    auto rtlGetVersion = FindLoadedExport<RtlGetVersionFunction>("Ntdll.dll", "RtlGetVersion");
     if (rtlGetVersion == nullptr) {
         return -1;
     }

@@ -13,6 +13,22 @@ OsGeneration ClassifyOperatingSystem();
 // -1 when the service is not there, else 0.
 int ReadTrueVersion(OSVERSIONINFOEXA& record);
 
+// ntdll's structure, declared here to keep the unicode headers out.
+struct KernelVersionRecord {
+    ULONG size;
+    ULONG major;
+    ULONG minor;
+    ULONG build;
+    ULONG platform;
+    WCHAR servicePack[128];
+};
+static_assert(sizeof(KernelVersionRecord) == 276);
+
+using RtlGetVersionFunction = LONG(WINAPI*)(KernelVersionRecord*);
+// The same with the service given: nullptr when the system lacks it. A failing
+// service leaves the record as it is.
+int CorrectVersion(OSVERSIONINFOEXA& record, RtlGetVersionFunction rtlGetVersion);
+
 // Nonzero when the process runs under WOW64; every problem yields 0.
 int DetectWow64();
 

@@ -58,7 +58,6 @@ bool NamesOwnPath(const char16_t* source, size_t cchSource, void* context) {
 
 bool ReadList(HKEY key, HeapBuffer& list, DWORD& cbList) {
     DWORD type = 0;
-    cbList = 0;
     const LONG sized =
         RegQueryValueExW(key, PENDING_OPERATIONS_VALUE, nullptr, &type, nullptr, &cbList);
     if (sized != ERROR_SUCCESS || type != REG_MULTI_SZ || cbList > MAX_LIST_BYTES ||

@@ -99,11 +99,6 @@ int CopyWholeFile(const wchar_t* source, const char* target) {
     return whole ? 1 : 0;
 }
 
-int DeleteFolderTree(const char* folder) {
-    RemoveOwnFolder(folder, 1, LinkRule::Refuse);
-    return 1;
-}
-
 bool IsSameFileObject(const wchar_t* first, const wchar_t* second) {
     FileIdentity a;
     FileIdentity b;

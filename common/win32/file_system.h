@@ -17,10 +17,6 @@ int CreateFolderPath(const char* path);
 // was written, else 0. A partly written file stays as it is.
 int WriteWholeFile(const char* path, const uint8_t* bytes, uint32_t size);
 
-// Removes the folder with its files and subfolders as far as it can (see
-// RemoveFolderContents); a link at the folder itself is left alone. Always 1.
-int DeleteFolderTree(const char* folder);
-
 // Copies source (an exact path) to target through a temporary file beside target
 // that replaces it only when every byte is there: 1 when the whole copy is in place
 // (attributes normal), else 0 and target as it was. A link at target is replaced,

@@ -55,11 +55,9 @@ bool SplitLastComponents(const char* path, int levels, SplitPath& split) {
 
 bool OpenBase(const wchar_t* path, UniqueHandle& out) {
     // "C:" alone names that drive's current folder, not its root.
-    wchar_t root[4] = L"";
+    wchar_t root[] = L"?:\\";
     if (wcslen(path) == 2 && path[1] == L':') {
-        wmemcpy(root, path, 2);
-        root[2] = L'\\';
-        root[3] = L'\0';
+        root[0] = path[0];
         path = root;
     }
     out.Reset(CreateFileW(path,

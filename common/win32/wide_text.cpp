@@ -5,11 +5,18 @@
 
 namespace mossgate {
 
+namespace {
+
+// The conversions' length for a text that ends at its terminator, which they copy.
+constexpr int NUL_TERMINATED = -1;
+
+} // namespace
+
 bool AnsiToWide(const char* text, wchar_t* out, size_t cchOut) {
     if (text == nullptr || out == nullptr || cchOut == 0 || cchOut > INT_MAX) {
         return false;
     }
-    if (MultiByteToWideChar(CP_ACP, 0, text, -1, out, static_cast<int>(cchOut)) == 0) {
+    if (MultiByteToWideChar(CP_ACP, 0, text, NUL_TERMINATED, out, static_cast<int>(cchOut)) == 0) {
         out[0] = L'\0';
         return false;
     }
@@ -21,7 +28,7 @@ bool WideToAnsiExactly(const wchar_t* text, char* out, size_t cbOut) {
         return false;
     }
     BOOL lossy = FALSE;
-    const int cb = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, out,
+    const int cb = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, NUL_TERMINATED, out,
                                        static_cast<int>(cbOut), nullptr, &lossy);
     if (cb == 0 || lossy) {
         out[0] = '\0';

@@ -3,6 +3,7 @@
 // of itself that cannot be made, an install folder deleted by hand, a damaged
 // resource directory. Each suite runs in a prefix of its own.
 #include "common/win32/file_system.h"
+#include "common/win32/folder_handles.h"
 #include "env/driver_probe.h"
 #include "env/os_version.h"
 #include "tests/windows/support/installed_state.h"
@@ -40,7 +41,7 @@ void ExpectUntouched(const std::string& folder) {
 
 // Replaces a folder of the program by a link to `target`.
 void PlantFolderLink(const std::string& folder, const std::string& target) {
-    mossgate::DeleteFolderTree(folder.c_str());
+    mossgate::RemoveOwnFolder(folder.c_str(), 1, mossgate::LinkRule::Refuse);
     ASSERT_FALSE(FileExists(folder));
     ASSERT_TRUE(MakeUnixLink(target, folder));
     ASSERT_TRUE(GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
@@ -191,7 +192,7 @@ TEST(ProgramCopyFails, NoUninstallEntryAFailureAndTheProgramStillRemovesIt) {
 
 TEST(InstallFolderLost, RemovalPutsTheSetupProgramsBackFromThePackage) {
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
-    mossgate::DeleteFolderTree(InstallFolder().c_str());
+    mossgate::RemoveOwnFolder(InstallFolder().c_str(), 1, mossgate::LinkRule::Refuse);
     ASSERT_FALSE(FileExists(InstallFolder()));
     const std::string log = TempFolder("scenario") + "\\lost.log";
     UseStandinLog(log);

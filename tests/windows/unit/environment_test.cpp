@@ -136,6 +136,32 @@ TEST(Platform, ChildUnderWindows10) {
     EXPECT_EQ(ClassifyOperatingSystem(), OS_WIN10);
 }
 
+LONG WINAPI KernelSaysWindows10(KernelVersionRecord* kernel) {
+    kernel->major = 10;
+    kernel->minor = 0;
+    return 0;
+}
+
+LONG WINAPI KernelServiceFails(KernelVersionRecord* kernel) {
+    kernel->major = 10;
+    return static_cast<LONG>(0xC0000001L);
+}
+
+// The classic query says at most 6.2 to a program without a manifest that claims
+// later systems; only an answer of the kernel's own service corrects it.
+TEST(Platform, TheKernelsAnswerCorrectsTheClassicNumbersOnlyWhenGiven) {
+    OSVERSIONINFOEXA record = {};
+    record.dwMajorVersion = 6;
+    record.dwMinorVersion = 2;
+    EXPECT_EQ(CorrectVersion(record, KernelServiceFails), 0);
+    EXPECT_EQ(record.dwMajorVersion, 6u) << "a failed answer was used";
+    EXPECT_EQ(CorrectVersion(record, nullptr), -1);
+    EXPECT_EQ(record.dwMajorVersion, 6u);
+    EXPECT_EQ(CorrectVersion(record, KernelSaysWindows10), 0);
+    EXPECT_EQ(record.dwMajorVersion, 10u);
+    EXPECT_EQ(record.dwMinorVersion, 0u);
+}
+
 TEST(Platform, KernelVersionWinsOverTheCappedQuery) {
     HKEY wine = nullptr;
     ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine", &wine), ERROR_SUCCESS);

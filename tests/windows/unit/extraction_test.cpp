@@ -1,5 +1,6 @@
 // The walk over real packages, writing into real folders of the prefix.
 #include "common/win32/file_system.h"
+#include "common/win32/folder_handles.h"
 #include "package/extraction.h"
 #include "package/package_resource.h"
 #include "tests/native/support/package_files.h"
@@ -144,7 +145,7 @@ TEST(FolderTree, EveryNameIsWalkedAndTheWalkEndsAtWhatStays) {
     ASSERT_TRUE(CreateDirectoryW(foreign.c_str(), nullptr));
     ASSERT_TRUE(CloseHandle(CreateFileW((foreign + L"\\\x03b4.txt").c_str(), GENERIC_WRITE, 0,
                                         nullptr, CREATE_NEW, 0, nullptr)));
-    EXPECT_EQ(DeleteFolderTree(base.c_str()), 1);
+    RemoveOwnFolder(base.c_str(), 1, LinkRule::Refuse);
     EXPECT_FALSE(FileExists(base));
 
     // A subfolder whose deletion stays pending while another handle holds it.
@@ -154,7 +155,7 @@ TEST(FolderTree, EveryNameIsWalkedAndTheWalkEndsAtWhatStays) {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     ASSERT_TRUE(holder.Valid());
-    EXPECT_EQ(DeleteFolderTree(base.c_str()), 1) << "and it returned";
+    RemoveOwnFolder(base.c_str(), 1, LinkRule::Refuse); // and it returns
 }
 
 // This test program carries the sample package as its own RCDATA 100.
