@@ -6,6 +6,7 @@
 #include "app/publisher_links.h"
 #include "app/rendering.h"
 #include "app/setup_context.h"
+#include "app/window_size.h"
 #include "app/worker.h"
 #include "common/win32/file_system.h"
 #include "common/win32/holders.h"
@@ -24,39 +25,10 @@ constexpr DWORD PRESS_DELAY_MS = 200;
 constexpr UINT FAILURE_BOX_STYLE = MB_SYSTEMMODAL | MB_ICONERROR;
 constexpr UINT REBOOT_BOX_STYLE = MB_SYSTEMMODAL | MB_ICONWARNING;
 
-struct FrameMetrics {
-    int frameWidth;
-    int captionHeight;
-};
-
-FrameMetrics QueryFrameMetrics() {
-    NONCLIENTMETRICSA metrics = {};
-    static_assert(sizeof(metrics) == 344, "the layout that ends with the padded border width");
-    metrics.cbSize = sizeof(metrics);
-    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
-        return {metrics.iBorderWidth + metrics.iPaddedBorderWidth, metrics.iCaptionHeight};
-    }
-    return {GetSystemMetrics(SM_CXPADDEDBORDER) + GetSystemMetrics(SM_CXDLGFRAME),
-            GetSystemMetrics(SM_CYCAPTION)};
-}
-
-// Sizes the window so that its client area is the picture plus the status panel.
-// The frame metrics give the size; where the system's frame differs from them, the
-// difference is taken off in a second step so the client area is exact all the same.
+// The client area is the picture plus the status panel.
 void SizeToPicture(HWND window) {
-    const FrameMetrics frame = QueryFrameMetrics();
-    const int clientWidth = SetupContext.bitmapWidth;
-    const int clientHeight = SetupContext.bitmapHeight + STATUS_PANEL_HEIGHT;
-    int width = clientWidth + 2 * frame.frameWidth;
-    int height = clientHeight + 2 * frame.frameWidth + frame.captionHeight;
-    SetWindowPos(window, HWND_TOP, 0, 0, width, height, SWP_NOMOVE | SWP_SHOWWINDOW);
-    RECT client = {};
-    if (GetClientRect(window, &client) &&
-        (client.right != clientWidth || client.bottom != clientHeight)) {
-        width += clientWidth - client.right;
-        height += clientHeight - client.bottom;
-        SetWindowPos(window, HWND_TOP, 0, 0, width, height, SWP_NOMOVE | SWP_SHOWWINDOW);
-    }
+    SizeWindowToClient(window, SetupContext.bitmapWidth,
+                       SetupContext.bitmapHeight + STATUS_PANEL_HEIGHT);
 }
 
 void StoreProgramPath(SetupContextRecord& context) {
