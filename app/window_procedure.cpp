@@ -111,7 +111,7 @@ void ButtonAction(HWND window) {
     PostMessageA(SetupContext.mainWindow, WM_DESTROY, 0, 0);
 }
 
-LRESULT OnCreate(HWND window) {
+void OnCreate(HWND window) {
     SetupContext.mainWindow = window;
     CreateDrawingResources(SetupContext);
     SetupContext.osCode = ClassifyOperatingSystem();
@@ -126,10 +126,9 @@ LRESULT OnCreate(HWND window) {
         PostMessageA(window, WM_COMMAND, CMD_COMMAND_LINE_RUN, COMMAND_LINE_RUN_PARAMETER);
     }
     SetFocus(window);
-    return 0;
 }
 
-LRESULT OnDestroy(HWND window) {
+void OnDestroy(HWND window) {
     if (SetupContext.animationTimer != 0) {
         KillTimer(window, static_cast<UINT_PTR>(SetupContext.animationTimer));
     }
@@ -137,41 +136,36 @@ LRESULT OnDestroy(HWND window) {
     ReleaseAccessibleObject();
     ReleaseDrawingObjects(SetupContext);
     PostQuitMessage(0);
-    return 0;
 }
 
-LRESULT OnClose() {
+void OnClose() {
     if (!IsWorkerRunning(SetupContext)) {
         PostMessageA(SetupContext.mainWindow, WM_DESTROY, 0, 0);
     }
-    return 0;
 }
 
-LRESULT OnPaint(HWND window) {
+void OnPaint(HWND window) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
     PaintWindow(SetupContext, dc);
     EndPaint(window, &paint);
-    return 0;
 }
 
-LRESULT OnEraseBackground(HDC dc) {
+void OnEraseBackground(HDC dc) {
     BlitBackground(dc, 0, 0, SetupContext.backgroundBitmap, SetupContext);
-    return 1;
 }
 
-LRESULT OnKeyDown(HWND window, WPARAM key) {
+void OnKeyDown(HWND window, WPARAM key) {
     if (key == VK_RETURN && !IsWorkerRunning(SetupContext)) {
         ButtonAction(window);
     } else if (key == VK_ESCAPE) {
         PostMessageA(window, WM_CLOSE, 0, 0);
     }
-    return 0;
 }
 
-LRESULT OnTimer(HWND window, WPARAM timer) {
+void OnTimer(HWND window, WPARAM timer) {
     if (timer != ANIMATION_TIMER_ID) {
-        return 0;
+        return;
     }
     if (IsWorkerRunning(SetupContext)) {
         SetupContext.animationTicks += 1;
@@ -179,20 +173,18 @@ LRESULT OnTimer(HWND window, WPARAM timer) {
         DrawProgressBox(SetupContext, dc.Get(), SetupContext.animationTicks & 1);
     }
     AnnounceChanges(window); // also the end of the install, which stops the drawing
-    return 0;
 }
 
-LRESULT OnMouseMove(LPARAM position) {
+void OnMouseMove(LPARAM position) {
     const int y = static_cast<short>(HIWORD(position));
     if (y < SetupContext.bitmapHeight) {
         SetCursor(SetupContext.handCursor);
     }
-    return 0;
 }
 
-LRESULT OnLeftButtonDown(HWND window, LPARAM position) {
+void OnLeftButtonDown(HWND window, LPARAM position) {
     if (IsWorkerRunning(SetupContext)) {
-        return 0;
+        return;
     }
     const int x = static_cast<short>(LOWORD(position));
     const int y = static_cast<short>(HIWORD(position));
@@ -202,7 +194,6 @@ LRESULT OnLeftButtonDown(HWND window, LPARAM position) {
     } else if (y < SetupContext.bitmapHeight) {
         OpenLink(PUBLISHER_LINK);
     }
-    return 0;
 }
 
 // Removal when a driver was found, whichever switch was given; else the install,
@@ -219,7 +210,7 @@ void OnCommandLineRun() {
     PostQuitMessage(result);
 }
 
-LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     const WORD command = LOWORD(wParam);
     if (silentMode == 0 && command == CMD_PROCEDURE_END) {
         ShowEndBoxThenClose(lParam);
@@ -229,7 +220,6 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
         // Checked again here: the state may have changed since the press was posted.
         ButtonAction(window);
     }
-    return 0;
 }
 
 } // namespace
@@ -237,30 +227,41 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
 LRESULT CALLBACK MainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
-        return OnCreate(window);
+        OnCreate(window);
+        break;
     case WM_DESTROY:
-        return OnDestroy(window);
+        OnDestroy(window);
+        break;
     case WM_PAINT:
-        return OnPaint(window);
+        OnPaint(window);
+        break;
     case WM_CLOSE:
-        return OnClose();
+        OnClose();
+        break;
     case WM_ERASEBKGND:
-        return OnEraseBackground(reinterpret_cast<HDC>(wParam));
+        OnEraseBackground(reinterpret_cast<HDC>(wParam));
+        return TRUE; // erased: the system leaves the background alone
     case WM_KEYDOWN:
-        return OnKeyDown(window, wParam);
+        OnKeyDown(window, wParam);
+        break;
     case WM_COMMAND:
-        return OnCommand(window, wParam, lParam);
+        OnCommand(window, wParam, lParam);
+        break;
     case WM_TIMER:
-        return OnTimer(window, wParam);
+        OnTimer(window, wParam);
+        break;
     case WM_MOUSEMOVE:
-        return OnMouseMove(lParam);
+        OnMouseMove(lParam);
+        break;
     case WM_LBUTTONDOWN:
-        return OnLeftButtonDown(window, lParam);
+        OnLeftButtonDown(window, lParam);
+        break;
     case WM_GETOBJECT:
         return AnswerGetObject(window, wParam, lParam);
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }
+    return 0; // what each message handled above answers when it is handled
 }
 
 } // namespace mossgate
