@@ -28,6 +28,8 @@ if(MOSSGATE_CLANGXX)
     mossgate_add_fuzz_target(name_fuzz_target tests/fuzz/name_fuzz.cpp ${MOSSGATE_FUZZ_NAMES})
     set(MOSSGATE_FUZZ_PE ${CMAKE_BINARY_DIR}/fuzz_pe)
     mossgate_add_fuzz_target(pe_fuzz_target tests/fuzz/pe_fuzz.cpp ${MOSSGATE_FUZZ_PE})
+    set(MOSSGATE_FUZZ_LISTING ${CMAKE_BINARY_DIR}/fuzz_listing)
+    mossgate_add_fuzz_target(listing_fuzz_target tests/fuzz/listing_fuzz.cpp ${MOSSGATE_FUZZ_LISTING})
 
     add_executable(make_seed_corpus tests/fuzz/make_seed_corpus.cpp)
     target_compile_options(make_seed_corpus PRIVATE ${MOSSGATE_WARNINGS})
@@ -62,6 +64,14 @@ if(MOSSGATE_CLANGXX)
                      -dict=${PROJECT_SOURCE_DIR}/tests/fuzz/names.dict
                      -artifact_prefix=${MOSSGATE_FUZZ_DIR}/names- ${MOSSGATE_FUZZ_DIR}/names)
     set_tests_properties(fuzz_names_short PROPERTIES TIMEOUT 60 LABELS fuzz)
+
+    # Folder listings as the system returns them, from an empty corpus.
+    file(MAKE_DIRECTORY ${MOSSGATE_FUZZ_DIR}/listings)
+    add_test(NAME fuzz_listing_short
+             COMMAND ${MOSSGATE_FUZZ_LISTING} -max_total_time=10 -max_len=1024 -rss_limit_mb=2048
+                     -timeout=10 -print_final_stats=1
+                     -artifact_prefix=${MOSSGATE_FUZZ_DIR}/listing- ${MOSSGATE_FUZZ_DIR}/listings)
+    set_tests_properties(fuzz_listing_short PROPERTIES TIMEOUT 60 LABELS fuzz)
 else()
     message(WARNING "clang++ not found: no fuzz targets (run tools/bootstrap.sh)")
 endif()
