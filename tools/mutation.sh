@@ -4,8 +4,8 @@
 # tool, beside the checkout) and runs the tests that reach those files.
 #   tools/mutation.sh core     [MAX [SEED]]  */portable/*.cpp, host build, native tests (120, 7)
 #   tools/mutation.sh windows  [MAX [SEED]]  procedures/, common/win32/, package/, env/ outside
-#                                            portable/: windows.unit and the scenarios of the
-#                                            twin under wine8 (48, 18)
+#                                            portable/: windows.unit, the DLL-planting test and the
+#                                            scenarios of the twin under wine8 (48, 18)
 #   tools/mutation.sh app      [MAX [SEED]]  app/*.cpp (the entry point apart): the window's
 #                                            scenarios and GUI tests under wine8 (16, 18)
 # Each group keeps its copy in /tmp/mutate-GROUP, so a second run rebuilds only what
@@ -36,7 +36,7 @@ windows)
     suites+='|LinkAtStartMenuFolder|LinkAtShortcut|UserProgramsValueUnusable|ProgramCopyFails|StartedThroughAnotherSpelling'
     suites+='|SetupProgramsNotPutBack|OneSetupProgramLost|InstallFromTheInstalledCopy|FileAtInstallFolder|UserTemporaryFolder'
     suites+='|StartMenuSwappedDuringRemoval|BadPackage|PackageSizePastTheImage|NamesOutsideTheCodePage'
-    tests="$xvfb ctest --preset win64 -j2 $hang -R 'windows.unit|scenario.($suites)' >/dev/null 2>&1"
+    tests="$xvfb ctest --preset win64 -j2 $hang -R 'windows.(unit|dll_planting)|scenario.($suites)' >/dev/null 2>&1"
     files=$(git ls-files 'procedures/*.cpp' 'common/win32/*.cpp' 'package/*.cpp' 'env/*.cpp' | grep -v /portable/)
     ;;
 app)

@@ -8,6 +8,7 @@
 
 #include <shlobj.h>
 
+#include <cstring>
 #include <string>
 
 namespace {
@@ -19,6 +20,13 @@ TEST(Folders, InstallFolderBelowProgramFilesAndTheAllUsersStartMenu) {
     ZeroSetupContext(context);
     ASSERT_EQ(ComposeInstallFolder(context, "Other"), 0);
     ASSERT_EQ(ComposeInstallFolder(context, "KS\\MOSSGATE_CD_Pack"), 0); // composed afresh
+    // A folder that does not fit is -1, and no folder at all.
+    const std::string overlong(PATH_BYTES, 'x');
+    char kept[PATH_BYTES];
+    std::snprintf(kept, sizeof(kept), "%s", context.installFolder);
+    EXPECT_EQ(ComposeInstallFolder(context, overlong.c_str()), -1);
+    EXPECT_STREQ(context.installFolder, "");
+    std::snprintf(context.installFolder, sizeof(context.installFolder), "%s", kept);
     // The x86_64 twin sees C:\Program Files; the i686 product on 64-bit Windows
     // sees C:\Program Files (x86).
     const char* expected = DetectWow64() ? "C:\\Program Files (x86)\\KS\\MOSSGATE_CD_Pack"
@@ -120,20 +128,40 @@ TEST(Places, TheTemporaryFolderIsTheUsersWhereverItLies) {
     EXPECT_EQ(beside, PlaceOwner::AdministratorsOnly);
 }
 
-// Runs in a child started under a prefix set to Windows 10. This test program has
-// no compatibility manifest, so the classic query is capped at 6.2 and only the
-// kernel service tells the truth.
-TEST(Platform, ChildUnderWindows10) {
-    if (GetEnvironmentVariableA("MOSSGATE_CHILD_UNDER_WIN10", nullptr, 0) == 0) {
-        GTEST_SKIP() << "runs only as the child of KernelVersionWinsOverTheCappedQuery";
+// Runs in a child started under a prefix set to the Windows version that
+// MOSSGATE_CHILD_UNDER names. This test program has no compatibility manifest, so
+// the classic query is capped at 6.2 and only the kernel service tells the truth.
+TEST(Platform, ChildUnderAWindowsVersion) {
+    char version[16] = "";
+    if (GetEnvironmentVariableA("MOSSGATE_CHILD_UNDER", version, sizeof(version)) == 0) {
+        GTEST_SKIP() << "runs only as the child of ClassicNumbersAndTheKernelsTruth";
     }
-    OSVERSIONINFOEXA record;
-    ASSERT_TRUE(ReadClassicVersion(record));
-    EXPECT_EQ(record.dwMajorVersion, 6u);
-    EXPECT_EQ(record.dwMinorVersion, 2u);
-    EXPECT_EQ(ReadTrueVersion(record), 0);
-    EXPECT_EQ(record.dwMajorVersion, 10u);
-    EXPECT_EQ(ClassifyOperatingSystem(), OS_WIN10);
+    const struct {
+        const char* version;
+        DWORD classicMajor;
+        DWORD classicMinor;
+        DWORD trueMajor;
+        OsGeneration generation;
+        bool vista;
+    } cases[] = {{"win10", 6, 2, 10, OS_WIN10, false},
+                 {"vista", 6, 0, 6, OS_VISTA, true},
+                 {"win2003", 5, 2, 5, OS_SERVER_2003, false}};
+    for (const auto& c : cases) {
+        if (std::strcmp(version, c.version) != 0) {
+            continue;
+        }
+        OSVERSIONINFOEXA record;
+        ASSERT_TRUE(ReadClassicVersion(record));
+        EXPECT_EQ(record.dwMajorVersion, c.classicMajor);
+        EXPECT_EQ(record.dwMinorVersion, c.classicMinor);
+        EXPECT_EQ(ReadTrueVersion(record), 0);
+        EXPECT_EQ(record.dwMajorVersion, c.trueMajor);
+        EXPECT_EQ(ClassifyOperatingSystem(), c.generation)
+            << "product type " << int(record.wProductType);
+        EXPECT_EQ(RunsOnWindowsVista(), c.vista);
+        return;
+    }
+    ADD_FAILURE() << "no case for " << version;
 }
 
 LONG WINAPI KernelSaysWindows10(KernelVersionRecord* kernel) {
@@ -162,24 +190,25 @@ TEST(Platform, TheKernelsAnswerCorrectsTheClassicNumbersOnlyWhenGiven) {
     EXPECT_EQ(record.dwMinorVersion, 0u);
 }
 
-TEST(Platform, KernelVersionWinsOverTheCappedQuery) {
-    HKEY wine = nullptr;
-    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine", &wine), ERROR_SUCCESS);
-    const char version[] = "win10";
-    ASSERT_EQ(RegSetValueExA(wine, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
-                             sizeof(version)),
-              ERROR_SUCCESS);
-    RegCloseKey(wine);
-    SetEnvironmentVariableA("MOSSGATE_CHILD_UNDER_WIN10", "1");
-
+// Each version in a child of its own, the prefix's Windows version set for it.
+TEST(Platform, ClassicNumbersAndTheKernelsTruth) {
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, sizeof(self));
-    mossgate::testing::ChildProcess child;
-    ASSERT_TRUE(mossgate::testing::StartProgram(self, "--gtest_filter=Platform.ChildUnderWindows10",
-                                                child));
-    EXPECT_EQ(mossgate::testing::WaitForExit(child, 30000), std::optional<int32_t>(0));
-
-    SetEnvironmentVariableA("MOSSGATE_CHILD_UNDER_WIN10", nullptr);
+    for (const char* version : {"win10", "vista", "win2003"}) {
+        HKEY wine = nullptr;
+        ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine", &wine), ERROR_SUCCESS);
+        ASSERT_EQ(RegSetValueExA(wine, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                                 static_cast<DWORD>(std::strlen(version) + 1)),
+                  ERROR_SUCCESS);
+        RegCloseKey(wine);
+        SetEnvironmentVariableA("MOSSGATE_CHILD_UNDER", version);
+        mossgate::testing::ChildProcess child;
+        ASSERT_TRUE(mossgate::testing::StartProgram(
+            self, "--gtest_filter=Platform.ChildUnderAWindowsVersion", child));
+        EXPECT_EQ(mossgate::testing::WaitForExit(child, 30000), std::optional<int32_t>(0))
+            << version;
+    }
+    SetEnvironmentVariableA("MOSSGATE_CHILD_UNDER", nullptr);
     RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Wine", "Version");
 }
 
