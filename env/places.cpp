@@ -14,47 +14,47 @@ namespace {
 
 // A full, long, upper-case spelling, so that short names, "..", and case do not
 // make one folder look like another.
-bool Normalize(const char* path, char (&out)[PATH_ROOM]) {
+bool Normalize(const char* path, char (&out)[PATH_UNITS]) {
     out[0] = '\0';
     if (path == nullptr || path[0] == '\0') {
         return false;
     }
-    const DWORD cchFull = GetFullPathNameA(path, PATH_ROOM, out, nullptr);
-    if (cchFull == 0 || cchFull >= PATH_ROOM) {
+    const DWORD cchFull = GetFullPathNameA(path, PATH_UNITS, out, nullptr);
+    if (cchFull == 0 || cchFull >= PATH_UNITS) {
         out[0] = '\0';
         return false;
     }
     // A path that does not exist yet keeps its full spelling.
-    char longer[PATH_ROOM];
-    const DWORD cchLong = GetLongPathNameA(out, longer, PATH_ROOM);
-    if (cchLong != 0 && cchLong < PATH_ROOM) {
+    char longer[PATH_UNITS];
+    const DWORD cchLong = GetLongPathNameA(out, longer, PATH_UNITS);
+    if (cchLong != 0 && cchLong < PATH_UNITS) {
         CopyText(out, sizeof(out), longer);
     }
-    CharUpperBuffA(out, static_cast<DWORD>(BoundedLength(out, PATH_ROOM)));
+    CharUpperBuffA(out, static_cast<DWORD>(BoundedLength(out, PATH_UNITS)));
     return true;
 }
 
 struct Root {
-    char path[PATH_ROOM];
+    char path[PATH_UNITS];
 };
 
 void NormalizeShellFolder(int folderId, Root& root) {
-    char folder[PATH_ROOM] = "";
+    char folder[PATH_UNITS] = "";
     if (!FindShellFolder(folderId, folder) || !Normalize(folder, root.path)) {
         root.path[0] = '\0';
     }
 }
 
 void NormalizeTempFolder(Root& root) {
-    char folder[PATH_ROOM] = "";
-    const DWORD cch = GetTempPathA(PATH_ROOM, folder);
-    if (cch == 0 || cch >= PATH_ROOM || !Normalize(folder, root.path)) {
+    char folder[PATH_UNITS] = "";
+    const DWORD cch = GetTempPathA(PATH_UNITS, folder);
+    if (cch == 0 || cch >= PATH_UNITS || !Normalize(folder, root.path)) {
         root.path[0] = '\0';
     }
 }
 
 void NormalizeUserProgramsFolder(Root& root) {
-    char folder[PATH_ROOM] = "";
+    char folder[PATH_UNITS] = "";
     if (ReadUserStringValue(SHELL_FOLDERS_KEY, PROGRAMS_VALUE, folder, sizeof(folder)) != 1 ||
         !Normalize(folder, root.path)) {
         root.path[0] = '\0';
@@ -64,10 +64,10 @@ void NormalizeUserProgramsFolder(Root& root) {
 // The Windows folder and, below it, its temporary folder, which ordinary users
 // can write in.
 void NormalizeWindowsFolders(Root& windows, Root& windowsTemp) {
-    char folder[PATH_ROOM] = "";
-    const UINT cch = GetWindowsDirectoryA(folder, PATH_ROOM);
-    char temp[PATH_ROOM] = "";
-    if (cch == 0 || cch >= PATH_ROOM || !Normalize(folder, windows.path) ||
+    char folder[PATH_UNITS] = "";
+    const UINT cch = GetWindowsDirectoryA(folder, PATH_UNITS);
+    char temp[PATH_UNITS] = "";
+    if (cch == 0 || cch >= PATH_UNITS || !Normalize(folder, windows.path) ||
         !JoinPath(temp, sizeof(temp), windows.path, "TEMP") || !Normalize(temp, windowsTemp.path)) {
         windows.path[0] = '\0';
         windowsTemp.path[0] = '\0';
@@ -77,7 +77,7 @@ void NormalizeWindowsFolders(Root& windows, Root& windowsTemp) {
 } // namespace
 
 PlaceOwner OwnerOfFolder(const char* folder) {
-    char path[PATH_ROOM];
+    char path[PATH_UNITS];
     if (!Normalize(folder, path)) {
         return PlaceOwner::OrdinaryUsers;
     }

@@ -48,7 +48,7 @@ int ReportVerdict(SetupContextRecord& context, SetupVerdict verdict, DriverSetup
 
 bool BuildDriverSetupPath(char* path, size_t cbPath, const SetupContextRecord& context,
                           const char* baseName) {
-    char name[PATH_ROOM];
+    char name[JOINED_PATH_UNITS];
     return BuildDriverSetupName(name, sizeof(name), context, baseName) &&
            JoinPath(path, cbPath, context.installFolder, name);
 }
@@ -66,7 +66,7 @@ int ReportDriverSetupNotStarted(SetupContextRecord& context) {
 int RunDriverSetup(SetupContextRecord& context, const char* baseName, DriverSetupMode mode) {
     // The removal has put a missing program back from the package before it gets
     // here: one still missing was not removed and cannot count as removed.
-    char program[PATH_ROOM];
+    char program[JOINED_PATH_UNITS];
     if (!BuildDriverSetupPath(program, sizeof(program), context, baseName) ||
         (mode == DriverSetupMode::Uninstall && ProbeReadable(program) != 1)) {
         return ReportDriverSetupNotStarted(context);

@@ -26,7 +26,7 @@ struct OwnPaths {
 
 // The list names files in the native form "\??\C:\...". The program's own files
 // are on a drive; any other form (a share, a device) names something else.
-bool ToWin32Path(const char16_t* source, size_t cchSource, wchar_t (&path)[PATH_ROOM]) {
+bool ToWin32Path(const char16_t* source, size_t cchSource, wchar_t (&path)[PATH_UNITS]) {
     const wchar_t* text = reinterpret_cast<const wchar_t*>(source);
     constexpr size_t cchPrefix = 4;
     if (cchSource < cchPrefix + 3 || wcsncmp(text, L"\\??\\", cchPrefix) != 0 ||
@@ -34,7 +34,7 @@ bool ToWin32Path(const char16_t* source, size_t cchSource, wchar_t (&path)[PATH_
         return false;
     }
     const size_t cchPath = cchSource - cchPrefix;
-    if (cchPath >= PATH_ROOM) {
+    if (cchPath >= PATH_UNITS) {
         return false;
     }
     wmemcpy(path, text + cchPrefix, cchPath);
@@ -44,7 +44,7 @@ bool ToWin32Path(const char16_t* source, size_t cchSource, wchar_t (&path)[PATH_
 
 bool NamesOwnPath(const char16_t* source, size_t cchSource, void* context) {
     const auto* own = static_cast<const OwnPaths*>(context);
-    wchar_t path[PATH_ROOM];
+    wchar_t path[PATH_UNITS];
     if (!ToWin32Path(source, cchSource, path)) {
         return false;
     }

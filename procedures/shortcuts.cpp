@@ -29,7 +29,7 @@ void CreateShortcutsBelow(const SetupContextRecord& context, const char* program
         return;
     }
     for (const ShortcutName& shortcut : SHORTCUTS) {
-        char target[PATH_ROOM];
+        char target[JOINED_PATH_UNITS];
         if (JoinPath(target, sizeof(target), context.installFolder, shortcut.target)) {
             CreateShortcut(target, folder.handle.Get(), shortcut.name, nullptr);
         }

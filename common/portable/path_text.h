@@ -7,10 +7,12 @@
 
 namespace mossgate {
 
-// Room for any path the program builds, reads or compares: bytes of a narrow path,
-// UTF-16 units of a wide one. Its own paths are far shorter; a longer path met on
-// the machine is refused, never cut.
-constexpr size_t PATH_ROOM = 2048;
+// The working buffers for paths, counted in bytes of a narrow path or UTF-16 units
+// of a wide one: a folder or a file, and a folder joined with a name below it. The
+// program's own paths are far shorter; a longer path met on the machine is refused,
+// never cut.
+constexpr size_t PATH_UNITS = 1024;
+constexpr size_t JOINED_PATH_UNITS = 2 * PATH_UNITS;
 
 // Appends one backslash unless the text already ends in one. An empty text gets
 // one too (nothing before the buffer is looked at). False when it does not fit.

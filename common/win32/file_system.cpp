@@ -28,7 +28,7 @@ int CreateFolderPath(const char* path) {
     if (path == nullptr) {
         return 0;
     }
-    char work[PATH_ROOM];
+    char work[PATH_UNITS];
     if (!CopyText(work, sizeof(work), path)) {
         return 0;
     }
@@ -69,12 +69,12 @@ int WriteWholeFile(const char* path, const uint8_t* bytes, uint32_t size) {
 }
 
 int CopyWholeFile(const wchar_t* source, const char* target) {
-    WCHAR wideTarget[PATH_ROOM];
-    WCHAR folder[PATH_ROOM];
-    if (source == nullptr || !AnsiToWide(target, wideTarget, PATH_ROOM)) {
+    WCHAR wideTarget[PATH_UNITS];
+    WCHAR folder[PATH_UNITS];
+    if (source == nullptr || !AnsiToWide(target, wideTarget, PATH_UNITS)) {
         return 0;
     }
-    wmemcpy(folder, wideTarget, PATH_ROOM);
+    wmemcpy(folder, wideTarget, PATH_UNITS);
     WCHAR* last = wcsrchr(folder, L'\\');
     if (last == nullptr) {
         return 0;

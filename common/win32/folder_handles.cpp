@@ -29,13 +29,13 @@ bool IsPlainFolder(DWORD attributes) {
 // The path split into its base and its last `levels` components, in place: the
 // separators before the components become terminators.
 struct SplitPath {
-    wchar_t text[PATH_ROOM];
+    wchar_t text[PATH_UNITS];
     const wchar_t* components[MAX_OWN_LEVELS];
 };
 
 bool SplitLastComponents(const char* path, int levels, SplitPath& split) {
     if (path == nullptr || levels < 1 || levels > MAX_OWN_LEVELS ||
-        !AnsiToWide(path, split.text, PATH_ROOM)) {
+        !AnsiToWide(path, split.text, PATH_UNITS)) {
         return false;
     }
     size_t end = wcslen(split.text);
@@ -207,7 +207,7 @@ bool OpenOwnFolder(const char* path, int ownLevels, LinkRule rule, Missing missi
         return false;
     }
     if (missing == Missing::Create) {
-        char base[PATH_ROOM];
+        char base[PATH_UNITS];
         // A drive root cannot be made, and need not be.
         if (wcslen(split.text) > 3 && WideToAnsiExactly(split.text, base, sizeof(base))) {
             CreateFolderPath(base);

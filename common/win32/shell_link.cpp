@@ -71,7 +71,7 @@ bool BuildLinkFileName(wchar_t* fileName, size_t cchFileName, const char* name) 
 
 HRESULT CreateShortcut(const char* target, HANDLE folder, const char* name, const char* arguments) {
     wchar_t fileName[ENTRY_NAME_CHARS];
-    char workingFolder[PATH_ROOM];
+    char workingFolder[JOINED_PATH_UNITS];
     if (!BuildLinkFileName(fileName, ENTRY_NAME_CHARS, name) ||
         !CopyText(workingFolder, sizeof(workingFolder), target)) {
         return E_INVALIDARG;
