@@ -216,6 +216,8 @@ install)
     done
     check "Enter starts the install: the progress box replaces the button" \
         '[ "$(pixel "$a" 590 450)" = 0,0,0 ]'
+    check "the progress box covers the button's place exactly" \
+        '[ "$(pixel "$a" 880 474)" = 0,0,0 ] && [ "$(pixel "$a" 730 504)" = 0,0,0 ] && [ "$(pixel "$a" 881 474)" = 255,255,255 ] && [ "$(pixel "$a" 730 505)" = 255,255,255 ]'
     rm -f "$artifacts/masked-a.png" "$artifacts/masked-b.png"
     check "the word \"Installing\" blinks ($word_changes pixels change, $other_changes elsewhere)" \
         '[ "$word_changes" -gt 0 ] && [ "$other_changes" = 0 ]'

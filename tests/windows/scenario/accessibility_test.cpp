@@ -225,6 +225,9 @@ TEST(AccessibleWindow, ReadyThenInstallingByTheDefaultActionThenItsEnd) {
     RECT client = {};
     GetClientRect(reader.window, &client);
     ASSERT_EQ(std::make_pair(client.right, client.bottom), std::make_pair(900L, 524L));
+    // A plain window of its own, in the taskbar and not kept on top: no extended
+    // style but the frame edge the system gives every captioned window.
+    EXPECT_EQ(GetWindowLongA(reader.window, GWL_EXSTYLE) & ~WS_EX_WINDOWEDGE, 0);
 
     EXPECT_EQ(reader.Tree(), Expected(kInstall, STATE_SYSTEM_DEFAULT));
     reader.ExpectHitsAndNavigation(false);
