@@ -32,7 +32,7 @@ windows)
     max=${2:-48} seed=${3:-18}
     build=$windows_build
     suites='InstallThenRemove|DriverCFails|DriverDFailsDuringRemoval|LockedFileDuringRemoval|StartMenuFolderHoldsMore'
-    suites+='|RestartPlans|InstallFolderLost|AdministratorsLinkAtMakerFolder|AdministratorsLinkAtInstallFolder'
+    suites+='|RestartPlans|RestartPlansAtTheirBound|InstallFolderLost|AdministratorsLinkAtMakerFolder|AdministratorsLinkAtInstallFolder'
     suites+='|LinkAtStartMenuFolder|LinkAtShortcut|UserProgramsValueUnusable|ProgramCopyFails|StartedThroughAnotherSpelling'
     suites+='|SetupProgramsNotPutBack|OneSetupProgramLost|InstallFromTheInstalledCopy|FileAtInstallFolder|UserTemporaryFolder'
     suites+='|StartMenuSwappedDuringRemoval|BadPackage|PackageSizePastTheImage|NamesOutsideTheCodePage'

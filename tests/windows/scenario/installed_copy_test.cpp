@@ -100,6 +100,45 @@ TEST(RestartPlans, AnInstallBeforeTheRestartTakesBackExactlyItsOwnDeletions) {
     EXPECT_TRUE(UninstallKeyExists());
 }
 
+// The given plans, then one rename of a long made-up name, so that the list takes
+// exactly `cbList` bytes as stored (each text and the list end with a NUL).
+std::vector<std::wstring> PlansOfSize(std::vector<std::wstring> plans, size_t cbList) {
+    size_t units = 1;
+    for (const std::wstring& text : plans) {
+        units += text.size() + 1;
+    }
+    const std::wstring prefix = L"\\??\\C:\\";
+    const std::wstring target = L"!\\??\\C:\\g";
+    const size_t fill =
+        cbList / sizeof(wchar_t) - units - (prefix.size() + 1) - (target.size() + 1);
+    plans.push_back(prefix + std::wstring(fill, L'f'));
+    plans.push_back(target);
+    return plans;
+}
+
+// The program reads the list up to a bound far above what the system keeps: a
+// list of exactly that size is edited as any other, a longer one is left exactly
+// as it is, never cut or rewritten in part.
+TEST(RestartPlansAtTheirBound, AListPastTheBoundIsLeftAsItIs) {
+    constexpr size_t kBound = 16 * 1024 * 1024;
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    ASSERT_EQ(RunSetup(InstalledCopy(), "-h -u"), std::optional<int32_t>(0));
+    const std::vector<std::wstring> own = PendingRenames();
+    ASSERT_EQ(own.size(), 4u) << "the copy's and the folder's deletions";
+
+    const std::vector<std::wstring> atTheBound = PlansOfSize(own, kBound);
+    SetPendingRenames(atTheBound);
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    EXPECT_EQ(PendingRenames(), std::vector<std::wstring>(atTheBound.begin() + 4, atTheBound.end()))
+        << "the program's own deletions were kept in a list at the bound";
+
+    const std::vector<std::wstring> pastTheBound = PlansOfSize(own, kBound + sizeof(wchar_t));
+    SetPendingRenames(pastTheBound);
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    EXPECT_EQ(PendingRenames(), pastTheBound) << "a list past the bound was changed";
+    SetPendingRenames({});
+}
+
 // Started through another spelling of its path (an 8.3 short name; a link to its
 // folder, as a junction or a drive letter given to a folder makes one), the program
 // still knows that it runs from its install folder.
