@@ -132,9 +132,12 @@ TEST(RestartPlansAtTheirBound, AListPastTheBoundIsLeftAsItIs) {
     EXPECT_EQ(PendingRenames(), std::vector<std::wstring>(atTheBound.begin() + 4, atTheBound.end()))
         << "the program's own deletions were kept in a list at the bound";
 
+    // Removed again from the copy, so that the next run installs.
+    ASSERT_EQ(RunSetup(InstalledCopy(), "-h -u"), std::optional<int32_t>(0));
     const std::vector<std::wstring> pastTheBound = PlansOfSize(own, kBound + sizeof(wchar_t));
     SetPendingRenames(pastTheBound);
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    EXPECT_TRUE(UninstallKeyExists()) << "this run installed";
     EXPECT_EQ(PendingRenames(), pastTheBound) << "a list past the bound was changed";
     SetPendingRenames({});
 }
