@@ -42,8 +42,8 @@ struct TestWindow {
     }
 };
 
-// The program's own style, then a frame the metrics do not describe: a menu bar. Each time the client area comes out exact and the window
-// stays where it was.
+// The program's own style, then a frame the metrics do not describe: a menu bar. Each time the
+// client area comes out exact and the window stays where it was.
 TEST(WindowSize, TheClientAreaIsExactWhateverTheFrame) {
     const struct {
         DWORD style;
