@@ -15,7 +15,7 @@ void PutLittle(std::vector<uint8_t>& bytes, size_t at, uint64_t value, size_t wi
     }
 }
 
-struct Spec {
+struct Listed {
     std::u16string name;
     uint32_t attributes = 0x10;
     uint64_t fileId = 0x1122334455667788u;
@@ -23,23 +23,23 @@ struct Spec {
 };
 
 // Lays records out as the system does, each pointing at the next, the last at 0.
-std::vector<uint8_t> Batch(const std::vector<Spec>& specs) {
+std::vector<uint8_t> Batch(const std::vector<Listed>& entries) {
     std::vector<uint8_t> bytes;
     size_t previous = 0;
-    for (size_t i = 0; i < specs.size(); ++i) {
-        const Spec& spec = specs[i];
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const Listed& entry = entries[i];
         const size_t at = bytes.size();
         if (i > 0) {
             PutLittle(bytes, previous, at - previous, 4);
         }
-        const size_t cbName = spec.name.size() * sizeof(char16_t);
-        bytes.resize(at + LISTING_NAME_OFFSET + cbName + spec.padding, 0xCD);
+        const size_t cbName = entry.name.size() * sizeof(char16_t);
+        bytes.resize(at + LISTING_NAME_OFFSET + cbName + entry.padding, 0xCD);
         PutLittle(bytes, at, 0, 4);
-        PutLittle(bytes, at + LISTING_ATTRIBUTES_OFFSET, spec.attributes, 4);
+        PutLittle(bytes, at + LISTING_ATTRIBUTES_OFFSET, entry.attributes, 4);
         PutLittle(bytes, at + LISTING_NAME_LENGTH_OFFSET, cbName, 4);
-        PutLittle(bytes, at + LISTING_FILE_ID_OFFSET, spec.fileId, 8);
-        for (size_t c = 0; c < spec.name.size(); ++c) {
-            PutLittle(bytes, at + LISTING_NAME_OFFSET + 2 * c, spec.name[c], 2);
+        PutLittle(bytes, at + LISTING_FILE_ID_OFFSET, entry.fileId, 8);
+        for (size_t c = 0; c < entry.name.size(); ++c) {
+            PutLittle(bytes, at + LISTING_NAME_OFFSET + 2 * c, entry.name[c], 2);
         }
         previous = at;
     }
