@@ -129,10 +129,15 @@ add_executable(link_recorder WIN32 tests/gui/link_recorder.cpp)
 add_executable(window_info tests/gui/window_info.cpp)
 target_link_libraries(window_info PRIVATE oleacc ole32 oleaut32)
 if(MOSSGATE_WINE_RUNTIME STREQUAL wow64)
-    # The runtime's own scripts: readiness by content, the one-line report when it
-    # cannot be made, prefixes, two runs at once, nothing left mounted or running.
+    # The runtime's runner where the runtime runs: prefixes, two runs at once,
+    # nothing left mounted or running.
     add_test(NAME wow64.harness COMMAND ${PROJECT_SOURCE_DIR}/tests/wine/wow64-selftest.sh)
     set_tests_properties(wow64.harness PROPERTIES LABELS wow64 TIMEOUT 300 RUN_SERIAL ON)
+    # On the host: the scripts that make the runtime and its emulated machine
+    # (readiness by content, the one-line report when it cannot be made) and,
+    # where the machine is made, its runs.
+    add_test(NAME harness.bootstrap COMMAND ${PROJECT_SOURCE_DIR}/tests/wine/bootstrap-selftest.sh)
+    set_tests_properties(harness.bootstrap PROPERTIES LABELS harness TIMEOUT 600 RUN_SERIAL ON)
 endif()
 
 set(MOSSGATE_GUI_SCENARIOS ready clicks install remove failed-removal no-picture

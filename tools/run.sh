@@ -3,8 +3,9 @@
 # installs the embedded sample package unattended ("-h -i"), shows what was
 # installed, removes it again ("-h -u") and shows what is left.
 #   tools/run.sh            the i686 product itself, as users get it, under the WoW64
-#                           runtime (Wine 10; a 32-bit program on 64-bit Windows 10);
-#                           on a machine that runs no 32-bit code, the twin (--twin)
+#                           runtime (Wine 10; a 32-bit program on 64-bit Windows 10):
+#                           on the host where it runs 32-bit code, else in the
+#                           emulated x86_64 machine (tools/wow64/guest.sh)
 #   tools/run.sh --twin     the x86_64 twin under Debian's Wine 8 (Windows 7)
 #   tools/run.sh --window   drives the product's window instead (with --twin: the
 #                           twin's): clicks Install and saves screenshots of its
@@ -24,11 +25,6 @@ for argument in "$@"; do
     *) echo "usage: tools/run.sh [--twin] [--window]" >&2; exit 2 ;;
     esac
 done
-no_32_bit_code=${MOSSGATE_CACHE:-$HOME/.cache/mossgate-deps}/wow64-no-32-bit-code
-if [ "$preset" = win32 ] && [ -s "$no_32_bit_code" ]; then
-    echo "run: $(cat "$no_32_bit_code"); the x86_64 twin runs under Wine 8 instead (--twin)"
-    preset=win64
-fi
 export MOSSGATE_RUNTIME=wow64
 [ "$preset" = win32 ] || MOSSGATE_RUNTIME=wine8
 . tools/wine/runtime.sh
@@ -41,8 +37,16 @@ if [ -n "$window" ]; then
     exit 0
 fi
 with_display
+if [ "$MOSSGATE_RUNTIME" = wow64 ] && [ "$(wow64_machine)" = emulated ]; then
+    echo "run: $(cat "$WOW64_NO_32_BIT_CODE" 2>/dev/null || echo "the emulated machine was asked for"): the product runs in the emulated machine ($(guest_describe))"
+fi
 runtime_enter "$0" "$@"
-echo "$product ($(stat -c %s "$product") bytes) under $MOSSGATE_RUNTIME"
+where=""
+[ "$MOSSGATE_RUNTIME" = wine8 ] || case $(wow64_machine) in
+    guest) where=" in the emulated x86_64 machine" ;;
+    *) where=" on this machine, natively" ;;
+esac
+echo "$product ($(stat -c %s "$product") bytes) under $MOSSGATE_RUNTIME$where"
 
 runtime_own_prefix prefix run
 drive=$prefix/drive_c

@@ -4,35 +4,58 @@
 # with sanitizers, the product's structural checks, and the Windows-side tests under
 # both Wine runtimes (wow64: the i686 product and i686 test programs; wine8: the
 # x86_64 twin and x86_64 test programs), each test in a prefix of its own.
+# Where the host runs no 32-bit code the wow64 tests run in the emulated machine,
+# all in one boot (tools/wow64/in-guest.sh); the win32 build's other tests on the host.
 # The counts come from CTest's own records (tools/lib/ctest_results.py).
 #   tools/test-all.sh [CTEST OPTIONS]   e.g. -R gui: only those tests of each build
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-. tools/lib/common.sh
+. tools/wine/wow64-env.sh
 bash tools/bootstrap.sh || exit 1
 tools/build-all.sh host win32 win64 || exit 1
 tools/wine/template-prefix.sh >/dev/null || exit 1
 
 records=$(mktemp -d "${TMPDIR:-/tmp}/mossgate-test-all.XXXXXX")
 on_exit 'rm -rf "$records"'
-run_ctest() { # preset
-    local preset=$1
-    echo "== test $preset"
-    ctest --preset "$preset" "${selection[@]}" --show-only=json-v1 >"$records/$preset.tests.json"
-    ctest --preset "$preset" "${selection[@]}" "${no_tests[@]}" -j2 --output-junit "$records/$preset.xml"
-    echo "$?" >"$records/$preset.status"
+run_ctest() { # preset [record name [ctest options]]
+    local preset=$1 record=${2:-$1}
+    shift $(($# < 2 ? $# : 2))
+    echo "== test $record"
+    ctest --preset "$preset" "${selection[@]}" "$@" --show-only=json-v1 >"$records/$record.tests.json"
+    ctest --preset "$preset" "${selection[@]}" "$@" "${no_tests[@]}" -j2 --output-junit "$records/$record.xml"
+    echo "$?" >"$records/$record.status"
+}
+
+# The win32 build's wow64 tests in one boot of the emulated machine, the rest here.
+run_ctest_emulated() {
+    local record=win32.emulated
+    run_ctest win32 win32 -LE wow64
+    echo "== test $record: the wow64 tests in the emulated machine ($(guest_describe))"
+    ctest --preset win32 "${selection[@]}" -L wow64 --show-only=json-v1 >"$records/$record.tests.json"
+    MOSSGATE_WOW64_BINDS=$records tools/wow64/in-guest.sh \
+        ctest --preset win32 "${selection[@]}" -L wow64 -j2 --output-junit "$records/$record.xml"
+    echo "$?" >"$records/$record.status"
 }
 selection=("$@") no_tests=(--no-tests=error)
 # A selection may leave a build without tests; the whole set never does.
 [ $# -eq 0 ] || no_tests=()
 run_ctest host
 with_display --own
-run_ctest win32
+# Where even the emulated machine cannot be had, the wow64 tests end as not run,
+# each saying why (wow64_require); the summary says it once.
+presets=(host win32 win64) not_run=()
+if [ "$(wow64_machine)" = emulated ]; then
+    if guest_ready; then
+        presets=(host win32 win32.emulated win64)
+        run_ctest_emulated
+    else
+        not_run=(--wow64-not-run "$(wow64_require 2>&1 | sed 's/^wow64: not run here: //')")
+        run_ctest win32
+    fi
+else
+    run_ctest win32
+fi
 run_ctest win64
 
 echo
-# Where the machine runs no 32-bit code the wow64 tests end as not run, and say why.
-not_run=()
-no_32_bit_code=$MOSSGATE_CACHE/wow64-no-32-bit-code
-[ ! -s "$no_32_bit_code" ] || not_run=(--wow64-not-run "$(cat "$no_32_bit_code")")
-python3 tools/lib/ctest_results.py "${not_run[@]}" "$records" host win32 win64
+python3 tools/lib/ctest_results.py "${not_run[@]}" "$records" "${presets[@]}"

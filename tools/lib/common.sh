@@ -5,6 +5,8 @@
 #   on_exit COMMAND                run COMMAND however the script ends
 #   wait_until SECONDS COMMAND...  poll COMMAND until it succeeds or time runs out
 #   check NAME TEST, fail NAME     one result line each ("ok   NAME", "FAIL NAME")
+#   expect NAME ACTUAL EXPECTED    a check that ACTUAL is EXPECTED, both shown when not
+#   expect_match NAME TEXT REGEX   a check that TEXT matches the extended REGEX
 #   report SUBJECT                 the closing line; status 0 when nothing failed
 [ -z "${MOSSGATE_COMMON_LOADED:-}" ] || return 0
 MOSSGATE_COMMON_LOADED=1
@@ -83,6 +85,8 @@ pass() { check_passed=$((check_passed + 1)); echo "ok   $*"; }
 fail() { check_failed=$((check_failed + 1)); echo "FAIL $*"; }
 # TEST is evaluated in the caller's context, so it may name the caller's variables.
 check() { if eval "$2"; then pass "$1"; else fail "$1"; fi; }
+expect() { if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: got [$2], expected [$3]"; fi; }
+expect_match() { if grep -Eq -- "$3" <<<"$2"; then pass "$1"; else fail "$1: [$2] does not match /$3/"; fi; }
 report() {
     echo "$1: $check_passed passed, $check_failed failed"
     [ "$check_failed" -eq 0 ]

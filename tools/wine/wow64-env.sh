@@ -2,6 +2,13 @@
 # with Wine 10 that runs i686 PE code inside 64-bit processes (made by
 # tools/wow64/make-runtime.sh, which tools/bootstrap.sh calls).
 #
+# Where it runs (wow64_machine):
+#   native    the host runs 32-bit code: the chroot on the host.
+#   emulated  the host runs none (tools/wow64/ia32-check.c), or
+#             MOSSGATE_WOW64_MACHINE=emulated: an emulated x86_64 machine whose
+#             root is the chroot (tools/wow64/guest.sh), one boot for each script.
+#   guest     this is that machine: the chroot is the root; no chroot is entered.
+#
 # Scripts use it through runtime.sh. `wow64_enter "$0" "$@"` (runtime_enter) runs
 # the script again in a private mount and PID namespace in which the chroot has /proc, /dev,
 # /tmp (with the X socket), the repository, the current folder and every folder
@@ -9,8 +16,11 @@
 # host, so Wine's Z: drive sees host paths unchanged. The mounts vanish with the
 # namespace, every process started in it ends with it, and scripts running at
 # the same time never see each other's mounts; INT and TERM reach the script
-# inside, whose traps remove its prefix. Then, with PREFIX a prefix path
-# (under /tmp or another bound folder):
+# inside, whose traps remove its prefix. Where the machine is emulated, it runs
+# the script again in the emulated machine instead, with the same folders
+# shared at the same paths (but /tmp: the machine has its own), and exits with
+# its status; there the script enters its namespace as above. Then, with
+# PREFIX a prefix path (under /tmp or another bound folder):
 #   wow64_new_prefix PREFIX        a fresh prefix from the template (made once)
 #   wow64_warm PREFIX              start its server and helpers, detached
 #   wow64_wine PREFIX PROGRAM ARGS run a Windows program (status: low 8 bits)
@@ -20,10 +30,12 @@
 # command line; pass an argument that must arrive unquoted as separate words.
 . "$(dirname "${BASH_SOURCE[0]}")/../lib/common.sh"
 WOW64_ROOT=${MOSSGATE_WOW64_ROOT:-$MOSSGATE_CACHE/wow64-sid}
+[ -z "${MOSSGATE_WOW64_IN_GUEST:-}" ] || WOW64_ROOT=/
 WOW64_UNAVAILABLE=$MOSSGATE_CACHE/wow64-unavailable
 # Written by tools/wow64/make-runtime.sh when this machine runs no 32-bit code at
-# all (tools/wow64/ia32-check.c): then nothing of the runtime can run here, and
-# what needs it is not run rather than failed (exit status WOW64_NOT_RUN).
+# all (tools/wow64/ia32-check.c): the runtime then runs in the emulated machine;
+# where even that cannot be had, what needs the runtime is not run rather than
+# failed (exit status WOW64_NOT_RUN), with the reason.
 WOW64_NO_32_BIT_CODE=$MOSSGATE_CACHE/wow64-no-32-bit-code
 WOW64_NOT_RUN=77
 WOW64_STAMP_NAME=.mossgate-wow64-ready
@@ -34,6 +46,21 @@ WOW64_WINESERVER=$WOW64_WINE_LIB/wineserver
 WOW64_TEMPLATE=/var/lib/mossgate/wow64-template
 WOW64_DLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${MOSSGATE_EXTRA_DLLOVERRIDES:+;$MOSSGATE_EXTRA_DLLOVERRIDES}"
 WOW64_REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+. "$WOW64_REPO/tools/wow64/guest.sh"
+
+# MOSSGATE_WOW64_MACHINE=native keeps the runtime on the host whatever the host
+# runs (for the tests of the chroot's own scripts).
+wow64_machine() {
+    if [ -n "${MOSSGATE_WOW64_IN_GUEST:-}" ]; then
+        echo guest
+    elif [ "${MOSSGATE_WOW64_MACHINE:-}" = native ]; then
+        echo native
+    elif [ "${MOSSGATE_WOW64_MACHINE:-}" = emulated ] || [ -s "$WOW64_NO_32_BIT_CODE" ]; then
+        echo emulated
+    else
+        echo native
+    fi
+}
 
 # True when ROOT holds a complete runtime: i386-windows with its DLLs, the
 # loader, and (unless --without-stamp) the stamp written after success.
@@ -56,13 +83,22 @@ wow64_runtime_describe() {
 }
 
 # Fails, with the line bootstrap left or a line of its own, when there is no
-# runtime: status 1, or WOW64_NOT_RUN when this machine runs no 32-bit code (a
-# fact of the machine, said in one line). Never a silent skip.
+# runtime: status 1, or WOW64_NOT_RUN when this machine runs no 32-bit code and
+# the emulated machine cannot be had either (said in one line). Never a silent skip.
 wow64_require() {
-    if [ -s "$WOW64_NO_32_BIT_CODE" ]; then
-        echo "wow64: not run here: $(cat "$WOW64_NO_32_BIT_CODE")" >&2
+    case $(wow64_machine) in
+    guest)
+        wow64_runtime_ready && return 0
+        echo "wow64: the emulated machine's root holds no complete runtime" >&2
+        return 1
+        ;;
+    emulated)
+        guest_ready && return 0
+        echo "wow64: not run here: $(cat "$WOW64_NO_32_BIT_CODE" 2>/dev/null || echo "the emulated machine was asked for"), and the emulated machine cannot be had: $(
+            sed -n 's/^bootstrap: //p' "$WOW64_UNAVAILABLE" 2>/dev/null | grep . || echo "not made yet in $GUEST_DIR (run tools/bootstrap.sh)")" >&2
         return "$WOW64_NOT_RUN"
-    fi
+        ;;
+    esac
     wow64_runtime_ready && return 0
     if [ -s "$WOW64_UNAVAILABLE" ]; then
         cat "$WOW64_UNAVAILABLE" >&2
@@ -88,6 +124,7 @@ wow64_enter() {
         return 0
     fi
     wow64_require || wow64_exit_unavailable $?
+    [ "$(wow64_machine)" != emulated ] || wow64_enter_guest "$@"
     if [ "$(id -u)" != 0 ]; then
         echo "wow64: chroot and mounts need root" >&2
         exit 125
@@ -122,8 +159,41 @@ wow64_pass_signal() {
     [ -z "$inside" ] || kill -"$1" $inside 2>/dev/null
 }
 
+# Runs the script again in the emulated machine and exits with its status. The
+# machine runs in this shell's own function (INT and TERM stop it within half a
+# second): the exit actions know its process.
+wow64_enter_guest() {
+    local options=() folder
+    while IFS= read -r folder; do options+=(--share "$folder"); done < <(wow64_guest_shares)
+    on_exit guest_cleanup
+    guest_run --limit "${MOSSGATE_GUEST_LIMIT:-3600}" "${options[@]}" -- bash "$@"
+    exit $?
+}
+
+# The repository, the current folder and MOSSGATE_WOW64_BINDS, each once, none
+# inside another, none of the system's folders or /tmp itself.
+wow64_guest_shares() {
+    local f real done_list=() bound skip extra=()
+    IFS=: read -r -a extra <<<"${MOSSGATE_WOW64_BINDS:-}"
+    for f in "$WOW64_REPO" "$PWD" "${extra[@]}"; do
+        [ -n "$f" ] && [ -d "$f" ] || continue
+        real=$(realpath "$f") || continue
+        wow64_system_folder "$real" && continue
+        [ "$real" != /tmp ] || continue
+        skip=""
+        for bound in "${done_list[@]}"; do
+            case $real in "$bound" | "$bound"/*) skip=1 ;; esac
+        done
+        [ -z "$skip" ] || continue
+        done_list+=("$real")
+        echo "$real"
+    done
+}
+
 wow64_mount_base() {
     local r=$WOW64_ROOT
+    # In the emulated machine the chroot is the root: everything is in place.
+    [ "$r" != / ] || return 0
     mount -t proc proc "$r/proc" &&
         mount --rbind /dev "$r/dev" &&
         mount --rbind /tmp "$r/tmp" &&
@@ -144,6 +214,7 @@ wow64_system_folder() {
 # the same paths in the chroot, each once.
 wow64_bind_folders() {
     local f real bound skip extra=() done_list=()
+    [ "$WOW64_ROOT" != / ] || return 0
     IFS=: read -r -a extra <<<"${MOSSGATE_WOW64_BINDS:-}"
     IFS=: read -r -a done_list <<<"${MOSSGATE_WOW64_BOUND:-}"
     for f in "$WOW64_REPO" "$PWD" "${TMPDIR:-/tmp}" "${extra[@]}"; do
@@ -278,15 +349,21 @@ wow64_template() {
 }
 
 # A fresh prefix at PREFIX (a host path visible at the same path in the chroot):
-# system32 and syswow64 hard-linked from the template (nothing writes there),
-# everything else copied.
+# the folders that nothing writes (the system folders, side-by-side assemblies,
+# sorting tables, themes) hard-linked from the template, everything else
+# copied: a copy of the rest is a few megabytes where the whole is 1.2 GB.
+WOW64_LINKED_FOLDERS=(drive_c/windows/system32 drive_c/windows/syswow64 drive_c/windows/winsxs
+    drive_c/windows/globalization drive_c/windows/resources)
 wow64_new_prefix() {
-    local dest=$1 src t
+    local dest=$1 src t folder excluded=()
     t=$(wow64_template) || return 1
     src=$WOW64_ROOT$t
     mkdir -p "$dest" || return 1
-    tar -C "$src" --exclude=./.ready --exclude=./wineserver --exclude=./drive_c/windows/system32 --exclude=./drive_c/windows/syswow64 \
-        -cf - . | tar -C "$dest" -xpf - || return 1
-    cp -al "$src/drive_c/windows/system32" "$src/drive_c/windows/syswow64" "$dest/drive_c/windows/" 2>/dev/null ||
-        cp -a "$src/drive_c/windows/system32" "$src/drive_c/windows/syswow64" "$dest/drive_c/windows/"
+    for folder in "${WOW64_LINKED_FOLDERS[@]}"; do excluded+=(--exclude="./$folder"); done
+    tar -C "$src" --exclude=./.ready --exclude=./wineserver "${excluded[@]}" -cf - . | tar -C "$dest" -xpf - || return 1
+    for folder in "${WOW64_LINKED_FOLDERS[@]}"; do
+        [ -d "$src/$folder" ] || continue
+        cp -al "$src/$folder" "$dest/$(dirname "$folder")/" 2>/dev/null ||
+            cp -a "$src/$folder" "$dest/$(dirname "$folder")/" || return 1
+    done
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the WoW64 runtime: a Debian unstable chroot with Wine 10 built with
 # i386-windows PE support, so that the i686 product runs in a 64-bit Wine
-# process (the kernel here cannot execute 32-bit code).
+# process.
 #
 #   tools/wow64/make-runtime.sh     reuse the runtime when ready, else make it
 #
@@ -14,10 +14,13 @@
 # left under the temporary folder anyway.
 #
 # First the machine itself is asked (tools/wow64/ia32-check.c) whether it runs
-# 32-bit code at all: some kernels and hypervisors do not, and then no Wine can
-# run the product. The runtime is then not made; its one-line reason goes to
-# $MOSSGATE_CACHE/wow64-no-32-bit-code, and what needs the runtime is reported
-# as not run (tools/wine/wow64-env.sh). The file goes when the check passes.
+# 32-bit code at all: some kernels and hypervisors do not, and then no Wine on
+# the host can run the product. The one-line reason goes to
+# $MOSSGATE_CACHE/wow64-no-32-bit-code (the file goes when the check passes),
+# and the chroot becomes the root of an emulated x86_64 machine whose kernel
+# does run 32-bit code (tools/wow64/make-guest.sh, run last). The runtime then
+# runs there (tools/wine/wow64-env.sh). MOSSGATE_WOW64_MACHINE=emulated makes
+# and uses the emulated machine on a host that runs 32-bit code too.
 #
 # When the runtime cannot be made, one line "bootstrap: WoW64 runtime
 # unavailable: REASON" is printed and written to $MOSSGATE_CACHE/wow64-unavailable
@@ -35,6 +38,7 @@ set -E
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 . "$repo/tools/wine/wow64-env.sh"
+. "$here/chroot.sh"
 
 cache=$MOSSGATE_CACHE
 root=$WOW64_ROOT
@@ -45,49 +49,8 @@ tmp=""
 
 say() { printf 'bootstrap: %s\n' "$*"; }
 
-# Every mount under PATH in this (the host's) mount namespace, deepest first.
-mounts_under() {
-    awk -v p="$1" '{ m = $2; gsub(/\\040/, " ", m); if (m == p || index(m, p "/") == 1) print m }' /proc/self/mounts |
-        sort -r
-}
-
-undo_mounts() {
-    local path=$1 m
-    [ -n "$path" ] || return 0
-    while IFS= read -r m; do
-        umount -R "$m" 2>/dev/null || umount -l "$m" 2>/dev/null || true
-    done < <(mounts_under "$path")
-}
-
-# Processes whose root folder is inside PATH: only ours can be there.
-end_processes_in() {
-    local path=$1 p r
-    for p in /proc/[0-9]*; do
-        r=$(readlink "$p/root" 2>/dev/null) || continue
-        case $r in "$path" | "$path"/*) kill -KILL "${p#/proc/}" 2>/dev/null || true ;; esac
-    done
-}
-
-# Runs a script in a private mount and PID namespace: nothing it mounts or
-# starts outlives it. It runs in the background so that a signal reaches the
-# traps at once; killing unshare kills the namespace's first process
-# (--kill-child) and with it every process in the namespace.
-ns_pid=""
-in_private_namespace() {
-    local status=0
-    unshare --mount --propagation private --pid --fork --kill-child --mount-proc bash -euc "$@" &
-    ns_pid=$!
-    wait "$ns_pid" || status=$?
-    ns_pid=""
-    return "$status"
-}
-
 cleanup() {
-    if [ -n "$ns_pid" ]; then
-        kill -KILL "$ns_pid" 2>/dev/null || true
-        wait "$ns_pid" 2>/dev/null || true
-        ns_pid=""
-    fi
+    chroot_cleanup
     [ -n "$tmp" ] || return 0
     end_processes_in "$tmp"
     undo_mounts "$tmp"
@@ -180,15 +143,23 @@ no_32_bit_code=$("$check_dir/ia32-check") || runs_32_bit_code=""
 rm -rf "$check_dir"
 if [ -z "$runs_32_bit_code" ]; then
     printf '%s\n' "${no_32_bit_code:-this machine runs no i686 code}" >"$WOW64_NO_32_BIT_CODE"
-    say "WoW64 runtime not made: ${no_32_bit_code:-this machine runs no i686 code}; the wow64 tests are not run"
-    exit 0
+    say "${no_32_bit_code:-this machine runs no i686 code}; the WoW64 runtime runs in an emulated machine"
+else
+    rm -f "$WOW64_NO_32_BIT_CODE"
 fi
-rm -f "$WOW64_NO_32_BIT_CODE"
+
+# The chroot is the emulated machine's root where the runtime runs there. The
+# lock stays held: the machine is made from the chroot.
+make_guest_where_needed() {
+    [ "$(wow64_machine)" = emulated ] || exit 0
+    trap - ERR EXIT INT TERM
+    exec bash "$here/make-guest.sh"
+}
 
 if wow64_runtime_ready "$root"; then
     rm -f "$unavailable"
     report_ready ""
-    exit 0
+    make_guest_where_needed
 fi
 
 # A damaged or half-renamed runtime is removed first; never through a mount.
@@ -245,20 +216,6 @@ CONF
 # No service may start inside the chroot.
 printf '#!/bin/sh\nexit 101\n' >"$tmp/usr/sbin/policy-rc.d" && chmod 755 "$tmp/usr/sbin/policy-rc.d"
 
-# Runs a command in the chroot ROOT with /proc and /dev mounted, in a private
-# namespace (the mounts vanish with it; the trap is for an early failure).
-in_chroot() {
-    in_private_namespace '
-        root=$1; shift
-        trap "umount -R \"\$root/dev\" \"\$root/proc\" 2>/dev/null || true" EXIT
-        mount -t proc proc "$root/proc"
-        mount --rbind /dev "$root/dev"
-        mount --make-rslave "$root/dev"
-        chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin \
-            DEBIAN_FRONTEND=noninteractive LANG=C.UTF-8 "$@"
-    ' _ "$@"
-}
-
 start=$(date +%s%N)
 if ! in_chroot "$tmp" sh -ec '
         apt-get update
@@ -289,3 +246,4 @@ mv -T "$tmp" "$root" || unavailable "cannot rename $tmp to $root"
 tmp=""
 rm -f "$unavailable"
 report_ready "; debootstrap ${debootstrap_time} s, Wine install ${wine_time} s"
+make_guest_where_needed
