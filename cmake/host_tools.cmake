@@ -23,10 +23,15 @@ target_compile_options(ordinary_user PRIVATE ${MOSSGATE_WARNINGS})
 target_link_options(ordinary_user PRIVATE -static)
 
 if(MOSSGATE_HOST_TOOLS_ONLY)
-    # The Windows build's GUI tests read the X server's cursor with it.
+    # The Windows build's GUI tests read the X server's cursor with one, and take
+    # and read their screenshots with the other.
     find_package(X11 REQUIRED)
+    find_package(ZLIB REQUIRED)
     add_executable(x_cursor tests/gui/x_cursor.c)
     target_link_libraries(x_cursor PRIVATE X11::X11 X11::Xfixes)
+    add_executable(x_probe tests/gui/x_probe.c)
+    target_compile_options(x_probe PRIVATE -Wall -Wextra -Werror)
+    target_link_libraries(x_probe PRIVATE X11::X11 ZLIB::ZLIB)
     return()
 endif()
 

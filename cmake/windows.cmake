@@ -76,6 +76,7 @@ ExternalProject_Add(host_tools
     BUILD_ALWAYS ON
     BUILD_BYPRODUCTS ${MOSSGATE_HOST_TOOLS}/make_artwork ${MOSSGATE_HOST_TOOLS}/mossgate-package
                      ${MOSSGATE_HOST_TOOLS}/ordinary_user ${MOSSGATE_HOST_TOOLS}/x_cursor
+                     ${MOSSGATE_HOST_TOOLS}/x_probe
 )
 
 add_custom_command(

@@ -132,7 +132,7 @@ if(MOSSGATE_WINE_RUNTIME STREQUAL wow64)
     # The runtime's runner where the runtime runs: prefixes, two runs at once,
     # nothing left mounted or running.
     add_test(NAME wow64.harness COMMAND ${PROJECT_SOURCE_DIR}/tests/wine/wow64-selftest.sh)
-    set_tests_properties(wow64.harness PROPERTIES LABELS wow64 TIMEOUT 300 RUN_SERIAL ON)
+    set_tests_properties(wow64.harness PROPERTIES LABELS wow64 RUN_SERIAL ON)
     # On the host: the scripts that make the runtime and its emulated machine
     # (readiness by content, the one-line report when it cannot be made) and,
     # where the machine is made, its runs.
@@ -153,7 +153,7 @@ foreach(scenario IN LISTS MOSSGATE_GUI_SCENARIOS)
     # One at a time: each starts its own Xvfb, and two picking a free display at the
     # same moment could pick the same one.
     set_tests_properties(gui.${scenario} PROPERTIES LABELS "gui;${MOSSGATE_WINE_RUNTIME}"
-        TIMEOUT 300 RESOURCE_LOCK x_display ENVIRONMENT MOSSGATE_RUNTIME=${MOSSGATE_WINE_RUNTIME})
+        RESOURCE_LOCK x_display ENVIRONMENT MOSSGATE_RUNTIME=${MOSSGATE_WINE_RUNTIME})
 endforeach()
 
 
@@ -183,7 +183,7 @@ if(MOSSGATE_WINE_RUNTIME STREQUAL wow64)
         COMMAND ${PROJECT_SOURCE_DIR}/tests/release/signed_install.sh
                 ${MOSSGATE_SIGNED_TEST}/MOSSGATE_CD_Pack_Setup.exe ${CMAKE_BINARY_DIR}/bin)
     set_tests_properties(release.signed_install PROPERTIES LABELS "release;wow64"
-        FIXTURES_REQUIRED signed_product TIMEOUT 300)
+        FIXTURES_REQUIRED signed_product)
 
     # tools/release.sh itself: the winget manifests against winget's schemas, the bill
     # of materials against SPDX's, both against the program and the build; damaged

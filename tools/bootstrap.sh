@@ -14,7 +14,7 @@ packages=(
   g++ clang libclang-rt-14-dev llvm clang-format
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64
   wine wine64 libwine
-  xvfb xauth xdotool imagemagick x11-utils fonts-liberation libx11-dev libxfixes-dev
+  xvfb xauth xdotool imagemagick x11-utils fonts-liberation libx11-dev libxfixes-dev zlib1g-dev
   libssl-dev googletest libgtest-dev libbenchmark-dev
   openssl osslsigncode
   python3-yaml python3-jsonschema

@@ -99,7 +99,7 @@ for runtime in "${runtimes[@]}"; do
     started_at=$SECONDS
     wait "$runner_pid"
     expect "$runtime: TERM while the program runs: status" "$?" 143
-    check "$runtime: ... ended within 20 s" '[ $((SECONDS - started_at)) -le 20 ]'
+    check "$runtime: ... ended within $(scaled 20) s" '[ $((SECONDS - started_at)) -le $(scaled 20) ]'
     expect "$runtime: ... prefix removed" "$(find "$scratch" -maxdepth 1 -name 'mossgate-prefix.*' | wc -l)" 0
 done
 # Wine 8 keeps its server folders in TMPDIR (Wine 10's are handled inside the chroot).

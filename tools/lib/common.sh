@@ -4,6 +4,9 @@
 #                                  display (--own: even when it has one)
 #   on_exit COMMAND                run COMMAND however the script ends
 #   wait_until SECONDS COMMAND...  poll COMMAND until it succeeds or time runs out
+#   scaled SECONDS                 SECONDS stretched by MOSSGATE_TIME_SCALE (which the
+#                                  emulated machine sets): for every time limit, and
+#                                  every pause that waits for something NOT to happen
 #   check NAME TEST, fail NAME     one result line each ("ok   NAME", "FAIL NAME")
 #   expect NAME ACTUAL EXPECTED    a check that ACTUAL is EXPECTED, both shown when not
 #   expect_match NAME TEXT REGEX   a check that TEXT matches the extended REGEX
@@ -71,8 +74,16 @@ run_interruptible() {
     wait "$!"
 }
 
+scaled() {
+    local scale=${MOSSGATE_TIME_SCALE:-1}
+    case $1$scale in
+    *.*) awk -v s="$1" -v k="$scale" 'BEGIN { printf "%g\n", s * k }' ;;
+    *) echo $(($1 * scale)) ;;
+    esac
+}
+
 wait_until() {
-    local deadline=$((SECONDS + $1))
+    local deadline=$((SECONDS + $(scaled "$1")))
     shift
     until "$@"; do
         [ "$SECONDS" -lt "$deadline" ] || return 1

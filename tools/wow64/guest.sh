@@ -24,8 +24,11 @@
 #       --dir DIR              the machine in DIR instead of GUEST_DIR
 # COMMAND's output arrives as it is written (a serial line of its own); its
 # environment is the MOSSGATE_* variables of the caller (those that name this
-# process's display or namespaces left out), TZ, LANG and TMPDIR, and
-# MOSSGATE_WOW64_IN_GUEST=1. INT or TERM stop the machine at once.
+# process's display or namespaces left out), TZ, LANG and TMPDIR,
+# MOSSGATE_WOW64_IN_GUEST=1, and MOSSGATE_TIME_SCALE: every time limit of the
+# tests is stretched by it (MOSSGATE_GUEST_TIME_SCALE, default 10: a Wine
+# process starts 10 to 50 times slower here than on the host). INT or TERM stop
+# the machine at once.
 #
 # Settings: MOSSGATE_GUEST_ACCEL (tcg; kvm where /dev/kvm really works: on the
 # nested hypervisors seen here it fails in the kernel's decompressor),
@@ -121,11 +124,11 @@ guest_environment() {
         case ${name%%=*} in
         MOSSGATE_OWN_DISPLAY | MOSSGATE_DISPLAY_FILE | MOSSGATE_XVFB_PID | MOSSGATE_COMMON_LOADED | \
             MOSSGATE_WOW64_NS | MOSSGATE_WOW64_ENTERING | MOSSGATE_WOW64_BOUND | MOSSGATE_WOW64_BINDS | \
-            MOSSGATE_CACHE | MOSSGATE_WOW64_ROOT | MOSSGATE_WOW64_GUEST_DIR) ;;
+            MOSSGATE_CACHE | MOSSGATE_WOW64_ROOT | MOSSGATE_WOW64_GUEST_DIR | MOSSGATE_TIME_SCALE) ;;
         MOSSGATE_* | TZ | LANG | TMPDIR) printf '%s\0' "$name" ;;
         esac
     done < <(env -0)
-    printf 'MOSSGATE_WOW64_IN_GUEST=1\0'
+    printf 'MOSSGATE_WOW64_IN_GUEST=1\0MOSSGATE_TIME_SCALE=%s\0' "${MOSSGATE_GUEST_TIME_SCALE:-10}"
 }
 
 # QEMU's option values separate fields with commas; a comma in a value is doubled.
@@ -169,7 +172,7 @@ guest_run() {
     TMPDIR=$guest_run_dir qemu-system-x86_64 -name mossgate-wow64 -nodefaults -no-user-config \
         -machine q35 $(guest_cpu_options) -smp "$(guest_cpus)" -m "${MOSSGATE_GUEST_MEMORY_MB:-4096}" \
         -kernel "$dir/vmlinuz" -initrd "$dir/initrd.img" \
-        -append "console=ttyS0 quiet panic=-1 mossgate.job=job" \
+        -append "console=ttyS0 quiet panic=-1 mitigations=off mossgate.job=job" \
         -drive "file=$(guest_option_value "$dir/root.img"),format=raw,if=virtio,cache=unsafe" \
         -virtfs "local,path=$(guest_option_value "$job"),mount_tag=job,security_model=none,id=job" \
         "${options[@]}" \

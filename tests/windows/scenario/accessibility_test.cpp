@@ -86,7 +86,7 @@ size_t Seen(DWORD event, LONG child) {
 
 // Out-of-context hooks are called, and COM calls served, while this thread pumps.
 template <typename Done> bool PumpUntil(Done done, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    const ULONGLONG deadline = GetTickCount64() + Scaled(timeoutMs);
     for (;;) {
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {

@@ -235,7 +235,7 @@ TEST(UninstallCommand, EachCommandRunTheWayWindowsRunsItStartsTheInstalledCopy) 
         PROCESS_INFORMATION info = {};
         ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                    nullptr, &startup, &info));
-        WaitForSingleObject(info.hProcess, 120000);
+        WaitForSingleObject(info.hProcess, Scaled(120000));
         DWORD code = 1;
         GetExitCodeProcess(info.hProcess, &code);
         CloseHandle(info.hThread);

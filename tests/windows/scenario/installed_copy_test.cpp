@@ -170,7 +170,7 @@ TEST(StartedThroughAnotherSpelling, ItStillKnowsItsOwnFolder) {
 }
 
 template <typename Done> bool WaitUntil(Done done, DWORD timeoutMs) {
-    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+    for (DWORD waited = 0; waited < Scaled(timeoutMs); waited += 50) {
         if (done()) {
             return true;
         }
@@ -221,7 +221,7 @@ TEST(UnstartableSetupProgram, TheWindowShowsItsFailureBox) {
     // While driver C's program runs, driver D's stops being one.
     const WindowRun install = PressButtonAndReadBox("MOSSGATE Installation Error", [] {
         WaitUntil([] { return FileExists(InstallFolder() + "\\readme.txt"); }, 30000);
-        Sleep(500);
+        Sleep(Scaled(500));
         WriteWholeFile(DriverSetupProgram('D'), "not a program");
     });
     SetChildEnvironment("MOSSGATE_STANDIN_WAIT_MS_C", nullptr);

@@ -71,7 +71,7 @@ class OrdinaryUser {
 
   private:
     static bool WaitForFile(const std::string& path, DWORD timeoutMs) {
-        for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+        for (DWORD waited = 0; waited < Scaled(timeoutMs); waited += 50) {
             if (FileExists(path)) {
                 return true;
             }

@@ -2,6 +2,7 @@
 
 #include "tests/windows/support/window_search.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -34,8 +35,19 @@ bool StartProgram(const std::string& program, const std::string& arguments, Chil
     return true;
 }
 
+DWORD Scaled(DWORD milliseconds) {
+    char text[16] = "";
+    const DWORD length = GetEnvironmentVariableA("MOSSGATE_TIME_SCALE", text, sizeof(text));
+    const unsigned long scale = length > 0 && length < sizeof(text) ? std::strtoul(text, nullptr, 10) : 1;
+    if (milliseconds == INFINITE || scale <= 1) {
+        return milliseconds;
+    }
+    const unsigned long long stretched = static_cast<unsigned long long>(milliseconds) * scale;
+    return stretched < INFINITE ? static_cast<DWORD>(stretched) : INFINITE - 1;
+}
+
 std::optional<int32_t> WaitForExit(const ChildProcess& child, DWORD timeoutMs) {
-    if (WaitForSingleObject(child.process.Get(), timeoutMs) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(child.process.Get(), Scaled(timeoutMs)) != WAIT_OBJECT_0) {
         return std::nullopt;
     }
     DWORD code = 0;
@@ -46,7 +58,7 @@ std::optional<int32_t> WaitForExit(const ChildProcess& child, DWORD timeoutMs) {
 }
 
 HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    const ULONGLONG deadline = GetTickCount64() + Scaled(timeoutMs);
     for (;;) {
         HWND found = FindProcessWindow(processId, className);
         if (found != nullptr || GetTickCount64() >= deadline) {

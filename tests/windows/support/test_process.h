@@ -24,6 +24,11 @@ std::string TwinPath();
 bool StartProgram(const std::string& program, const std::string& arguments, ChildProcess& child,
                   const char* currentFolder = nullptr);
 
+// A time limit stretched by MOSSGATE_TIME_SCALE, which the emulated machine sets:
+// for every wait for something to happen, and every pause that waits for something
+// not to happen. The waits below stretch theirs themselves.
+DWORD Scaled(DWORD milliseconds);
+
 // The exit code as a signed 32-bit value, or nothing when the child is still running.
 std::optional<int32_t> WaitForExit(const ChildProcess& child, DWORD timeoutMs);
 

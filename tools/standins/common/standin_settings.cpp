@@ -101,6 +101,16 @@ std::optional<DWORD> ParseMilliseconds(const std::string& text) {
     return value ? std::optional<DWORD>(static_cast<DWORD>(*value)) : std::nullopt;
 }
 
+DWORD StretchedByTimeScale(DWORD milliseconds) {
+    const auto text = ReadEnvironment("MOSSGATE_TIME_SCALE");
+    const auto scale = text ? ParseDigits(*text, 10, 1000) : std::nullopt;
+    if (!scale || *scale <= 1) {
+        return milliseconds;
+    }
+    const uint64_t stretched = static_cast<uint64_t>(milliseconds) * *scale;
+    return stretched < INFINITE ? static_cast<DWORD>(stretched) : INFINITE - 1;
+}
+
 namespace {
 
 // Appending writes are not atomic under every Windows implementation (Wine's are

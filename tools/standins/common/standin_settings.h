@@ -24,6 +24,8 @@ std::optional<UINT> ParseExitCode(const std::string& text);
 
 // Decimal milliseconds up to 4294967294 (never INFINITE); nothing for any other text.
 std::optional<DWORD> ParseMilliseconds(const std::string& text);
+// A pause stretched by MOSSGATE_TIME_SCALE, which the emulated machine sets.
+DWORD StretchedByTimeScale(DWORD milliseconds);
 
 // Appends "<module file name> TAB <whole command line> TAB <current folder> CRLF" to
 // the file (made when missing) in one write; false when it cannot be written.

@@ -7,7 +7,8 @@
 // text that is no number; -5 the start record could not be written.
 //
 // Test variables (a driver's own, suffix _C or _D, before the general one):
-//   MOSSGATE_STANDIN_WAIT_MS[_C|_D]  sleep that long first
+//   MOSSGATE_STANDIN_WAIT_MS[_C|_D]  sleep that long first (times MOSSGATE_TIME_SCALE,
+//                                    as the tests' own time limits are)
 //   MOSSGATE_STANDIN_LOG             append a start record (see standin_settings.h)
 //   MOSSGATE_STANDIN_EXIT[_C|_D]     end at once with that exit code, doing no work
 #include "tools/standins/common/standin_settings.h"
@@ -60,7 +61,7 @@ int Run() {
         if (!milliseconds) {
             return kBadTestSetting;
         }
-        Sleep(*milliseconds);
+        Sleep(StretchedByTimeScale(*milliseconds));
     }
     if (const auto log = ReadEnvironment("MOSSGATE_STANDIN_LOG")) {
         if (!AppendStartRecord(*log)) {

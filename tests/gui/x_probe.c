@@ -1,0 +1,299 @@
+/* The GUI tests' eyes: screenshots of the X server's root window and the few
+ * questions the tests ask of them, in one small program rather than ImageMagick's
+ * import and convert, which take seconds a call in the emulated machine.
+ *   x_probe shot X Y W H FILE            the root window's rectangle as an RGB PNG
+ *   x_probe pixel FILE X Y               "r,g,b" of one pixel
+ *   x_probe region FILE WxH+X+Y minima|maxima
+ *                                        the least or greatest grey level in the
+ *                                        rectangle, 0 black to 1 white (Rec. 709 luma)
+ *   x_probe darkest FILE WxH+X+Y         each channel's least value, "r,g,b"
+ *   x_probe differ FILE FILE [WxH+X+Y]   how many pixels differ, those inside the
+ *                                        rectangle left out
+ * It reads only the PNG files it writes (8-bit RGB, not interlaced); a
+ * rectangle must lie inside the picture. Exit status 0, or 2 with one line on
+ * standard error. */
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <zlib.h>
+
+typedef struct {
+    unsigned width, height;
+    unsigned char* rgb; /* width * height * 3 bytes */
+} Picture;
+
+typedef struct {
+    unsigned x, y, width, height;
+} Rectangle;
+
+static int Fail(const char* what, const char* detail) {
+    fprintf(stderr, "x_probe: %s%s%s\n", what, detail ? ": " : "", detail ? detail : "");
+    return 2;
+}
+
+static void PutBig32(unsigned char* at, uint32_t value) {
+    at[0] = (unsigned char)(value >> 24);
+    at[1] = (unsigned char)(value >> 16);
+    at[2] = (unsigned char)(value >> 8);
+    at[3] = (unsigned char)value;
+}
+
+static uint32_t Big32(const unsigned char* at) {
+    return (uint32_t)at[0] << 24 | (uint32_t)at[1] << 16 | (uint32_t)at[2] << 8 | at[3];
+}
+
+static int WriteChunk(FILE* file, const char* type, const unsigned char* data, uint32_t length) {
+    unsigned char header[8], trailer[4];
+    PutBig32(header, length);
+    memcpy(header + 4, type, 4);
+    uLong crc = crc32(0, header + 4, 4);
+    if (length > 0) { /* zlib's crc32 of no buffer is its starting value, not the sum so far */
+        crc = crc32(crc, data, length);
+    }
+    PutBig32(trailer, (uint32_t)crc);
+    return fwrite(header, 1, 8, file) == 8 && fwrite(data, 1, length, file) == length &&
+           fwrite(trailer, 1, 4, file) == 4;
+}
+
+/* Rows each preceded by filter type 0, deflated. */
+static int WritePng(const char* path, const Picture* picture) {
+    const size_t row = (size_t)picture->width * 3 + 1;
+    const size_t raw_size = row * picture->height;
+    unsigned char* raw = malloc(raw_size);
+    uLongf packed_size = compressBound(raw_size);
+    unsigned char* packed = malloc(packed_size);
+    int ok = raw != NULL && packed != NULL;
+    for (unsigned y = 0; ok && y < picture->height; ++y) {
+        raw[row * y] = 0;
+        memcpy(raw + row * y + 1, picture->rgb + (size_t)y * picture->width * 3, row - 1);
+    }
+    ok = ok && compress2(packed, &packed_size, raw, raw_size, 1) == Z_OK;
+    FILE* file = ok ? fopen(path, "wb") : NULL;
+    if (file != NULL) {
+        static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+        unsigned char header[13] = {0};
+        PutBig32(header, picture->width);
+        PutBig32(header + 4, picture->height);
+        header[8] = 8; /* bits per channel */
+        header[9] = 2; /* RGB */
+        ok = fwrite(signature, 1, 8, file) == 8 && WriteChunk(file, "IHDR", header, 13) &&
+             WriteChunk(file, "IDAT", packed, (uint32_t)packed_size) && WriteChunk(file, "IEND", NULL, 0);
+        ok = fclose(file) == 0 && ok;
+    } else {
+        ok = 0;
+    }
+    free(raw);
+    free(packed);
+    return ok;
+}
+
+static unsigned char* ReadWholeFile(const char* path, size_t* size) {
+    FILE* file = fopen(path, "rb");
+    if (file == NULL) {
+        return NULL;
+    }
+    unsigned char* bytes = NULL;
+    size_t used = 0, room = 0;
+    for (;;) {
+        if (used == room) {
+            room = room ? room * 2 : 1 << 16;
+            unsigned char* larger = realloc(bytes, room);
+            if (larger == NULL) {
+                break;
+            }
+            bytes = larger;
+        }
+        const size_t got = fread(bytes + used, 1, room - used, file);
+        used += got;
+        if (got == 0) {
+            fclose(file);
+            *size = used;
+            return bytes;
+        }
+    }
+    fclose(file);
+    free(bytes);
+    return NULL;
+}
+
+/* Only the form WritePng makes: IHDR 8-bit RGB, IDAT chunks, every row filter 0. */
+static int ReadPng(const char* path, Picture* picture) {
+    size_t size = 0;
+    unsigned char* bytes = ReadWholeFile(path, &size);
+    if (bytes == NULL || size < 8 + 25 || memcmp(bytes + 1, "PNG", 3) != 0) {
+        free(bytes);
+        return 0;
+    }
+    unsigned char* packed = malloc(size);
+    size_t packed_size = 0, at = 8;
+    int header_seen = 0;
+    while (packed != NULL && size - at >= 12) {
+        const uint32_t length = Big32(bytes + at);
+        if (length > size - at - 12) {
+            break;
+        }
+        const unsigned char* type = bytes + at + 4;
+        const unsigned char* data = bytes + at + 8;
+        if (memcmp(type, "IHDR", 4) == 0 && length == 13 && data[8] == 8 && data[9] == 2 && data[12] == 0) {
+            picture->width = Big32(data);
+            picture->height = Big32(data + 4);
+            header_seen = picture->width > 0 && picture->height > 0 && picture->width <= 16384 &&
+                          picture->height <= 16384;
+        } else if (memcmp(type, "IDAT", 4) == 0) {
+            memcpy(packed + packed_size, data, length);
+            packed_size += length;
+        }
+        at += 12 + (size_t)length;
+    }
+    int ok = 0;
+    if (header_seen) {
+        const size_t row = (size_t)picture->width * 3 + 1;
+        uLongf raw_size = row * picture->height;
+        unsigned char* raw = malloc(raw_size);
+        picture->rgb = malloc(raw_size);
+        const uLongf expected = raw_size;
+        ok = raw != NULL && picture->rgb != NULL &&
+             uncompress(raw, &raw_size, packed, packed_size) == Z_OK && raw_size == expected;
+        for (unsigned y = 0; ok && y < picture->height; ++y) {
+            ok = raw[row * y] == 0;
+            memcpy(picture->rgb + (size_t)y * (row - 1), raw + row * y + 1, row - 1);
+        }
+        free(raw);
+    }
+    free(packed);
+    free(bytes);
+    return ok;
+}
+
+static int Shot(unsigned x, unsigned y, unsigned width, unsigned height, const char* path) {
+    Display* display = XOpenDisplay(NULL);
+    if (display == NULL) {
+        return Fail("no X display", NULL);
+    }
+    XImage* image = XGetImage(display, DefaultRootWindow(display), (int)x, (int)y, width, height,
+                              AllPlanes, ZPixmap);
+    if (image == NULL) {
+        XCloseDisplay(display);
+        return Fail("the rectangle is not on the screen", NULL);
+    }
+    Picture picture = {width, height, malloc((size_t)width * height * 3)};
+    int ok = picture.rgb != NULL && image->red_mask != 0 && image->green_mask != 0 && image->blue_mask != 0;
+    for (unsigned row = 0; ok && row < height; ++row) {
+        for (unsigned column = 0; column < width; ++column) {
+            const unsigned long value = XGetPixel(image, (int)column, (int)row);
+            unsigned char* out = picture.rgb + ((size_t)row * width + column) * 3;
+            out[0] = (unsigned char)((value & image->red_mask) >> __builtin_ctzl(image->red_mask));
+            out[1] = (unsigned char)((value & image->green_mask) >> __builtin_ctzl(image->green_mask));
+            out[2] = (unsigned char)((value & image->blue_mask) >> __builtin_ctzl(image->blue_mask));
+        }
+    }
+    XDestroyImage(image);
+    XCloseDisplay(display);
+    ok = ok && WritePng(path, &picture);
+    free(picture.rgb);
+    return ok ? 0 : Fail("cannot write", path);
+}
+
+static int ParseNumber(const char* text, unsigned* value) {
+    char* end = NULL;
+    const unsigned long parsed = strtoul(text, &end, 10);
+    if (end == text || *end != '\0' || parsed > 65535) {
+        return 0;
+    }
+    *value = (unsigned)parsed;
+    return 1;
+}
+
+/* "WxH+X+Y", wholly inside the picture. */
+static int ParseRectangle(const char* text, const Picture* picture, Rectangle* r) {
+    char tail;
+    if (sscanf(text, "%ux%u+%u+%u%c", &r->width, &r->height, &r->x, &r->y, &tail) != 4) {
+        return 0;
+    }
+    return r->width > 0 && r->height > 0 && r->x < picture->width && r->y < picture->height &&
+           r->width <= picture->width - r->x && r->height <= picture->height - r->y;
+}
+
+static const unsigned char* At(const Picture* picture, unsigned x, unsigned y) {
+    return picture->rgb + ((size_t)y * picture->width + x) * 3;
+}
+
+static unsigned Grey(const unsigned char* p) {
+    return (2126u * p[0] + 7152u * p[1] + 722u * p[2] + 5000u) / 10000u;
+}
+
+static int Inside(const Rectangle* r, unsigned x, unsigned y) {
+    return x >= r->x && x - r->x < r->width && y >= r->y && y - r->y < r->height;
+}
+
+int main(int argc, char** argv) {
+    if (argc == 7 && strcmp(argv[1], "shot") == 0) {
+        unsigned x, y, width, height;
+        if (!ParseNumber(argv[2], &x) || !ParseNumber(argv[3], &y) || !ParseNumber(argv[4], &width) ||
+            !ParseNumber(argv[5], &height) || width == 0 || height == 0) {
+            return Fail("a rectangle is four numbers, width and height not 0", NULL);
+        }
+        return Shot(x, y, width, height, argv[6]);
+    }
+    Picture picture = {0, 0, NULL};
+    if (argc < 3 || !ReadPng(argv[2], &picture)) {
+        return Fail(argc < 3 ? "usage: x_probe shot|pixel|region|darkest|differ ..." : "not a picture of mine",
+                    argc < 3 ? NULL : argv[2]);
+    }
+    int status = 0;
+    Rectangle r;
+    if (argc == 5 && strcmp(argv[1], "pixel") == 0) {
+        unsigned x, y;
+        if (ParseNumber(argv[3], &x) && ParseNumber(argv[4], &y) && x < picture.width && y < picture.height) {
+            const unsigned char* p = At(&picture, x, y);
+            printf("%u,%u,%u\n", p[0], p[1], p[2]);
+        } else {
+            status = Fail("the pixel is not in the picture", NULL);
+        }
+    } else if (argc == 5 && strcmp(argv[1], "region") == 0 && ParseRectangle(argv[3], &picture, &r) &&
+               (strcmp(argv[4], "minima") == 0 || strcmp(argv[4], "maxima") == 0)) {
+        const int least = strcmp(argv[4], "minima") == 0;
+        unsigned found = least ? 255 : 0;
+        for (unsigned y = r.y; y < r.y + r.height; ++y) {
+            for (unsigned x = r.x; x < r.x + r.width; ++x) {
+                const unsigned grey = Grey(At(&picture, x, y));
+                found = least ? (grey < found ? grey : found) : (grey > found ? grey : found);
+            }
+        }
+        printf("%g\n", found / 255.0);
+    } else if (argc == 4 && strcmp(argv[1], "darkest") == 0 && ParseRectangle(argv[3], &picture, &r)) {
+        unsigned char least[3] = {255, 255, 255};
+        for (unsigned y = r.y; y < r.y + r.height; ++y) {
+            for (unsigned x = r.x; x < r.x + r.width; ++x) {
+                for (int c = 0; c < 3; ++c) {
+                    least[c] = At(&picture, x, y)[c] < least[c] ? At(&picture, x, y)[c] : least[c];
+                }
+            }
+        }
+        printf("%u,%u,%u\n", least[0], least[1], least[2]);
+    } else if ((argc == 4 || argc == 5) && strcmp(argv[1], "differ") == 0) {
+        Picture other = {0, 0, NULL};
+        Rectangle masked = {0, 0, 0, 0};
+        if (!ReadPng(argv[3], &other) || other.width != picture.width || other.height != picture.height) {
+            status = Fail("not a picture of mine of the same size", argv[3]);
+        } else if (argc == 5 && !ParseRectangle(argv[4], &picture, &masked)) {
+            status = Fail("the rectangle is not inside the picture", argv[4]);
+        } else {
+            unsigned long differing = 0;
+            for (unsigned y = 0; y < picture.height; ++y) {
+                for (unsigned x = 0; x < picture.width; ++x) {
+                    differing += !Inside(&masked, x, y) && memcmp(At(&picture, x, y), At(&other, x, y), 3) != 0;
+                }
+            }
+            printf("%lu\n", differing);
+        }
+        free(other.rgb);
+    } else {
+        status = Fail("a question I do not know, or a rectangle not inside the picture", argv[1]);
+    }
+    free(picture.rgb);
+    return status;
+}
