@@ -140,7 +140,7 @@ if(MOSSGATE_WINE_RUNTIME STREQUAL wow64)
     set_tests_properties(harness.bootstrap PROPERTIES LABELS harness TIMEOUT 600 RUN_SERIAL ON)
 endif()
 
-set(MOSSGATE_GUI_SCENARIOS ready clicks install remove failed-removal no-picture
+set(MOSSGATE_GUI_SCENARIOS ready clicks install no-shell remove failed-removal no-picture
     command-line-install command-line-failed-removal startup-error)
 if(MOSSGATE_WINE_RUNTIME STREQUAL wow64)
     # Every Windows version a WoW64 prefix can report, with the product itself.

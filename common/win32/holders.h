@@ -1,14 +1,18 @@
 // Every small owner of the program: handles, modules, registry keys, find handles,
-// device lists, heap blocks, COM pointers and apartments, GDI objects and device
+// device lists, heap blocks, COM pointers, apartments and strings, GDI objects and device
 // contexts, selections into a device context, locks and page protections. Each is
 // non-copyable and releases what it holds on every exit path of its scope; those
 // that one call releases are one template over that call.
 #pragma once
 
+#include "common/portable/bounded_text.h"
+
 #include <windows.h>
 
 #include <objbase.h>
 #include <setupapi.h>
+
+#include <cwchar>
 
 namespace mossgate {
 
@@ -187,12 +191,14 @@ class ScopedLock {
     CriticalSection& section_;
 };
 
-// COM on the calling thread; uninitialised only when the initialisation gave S_OK.
+// COM on the calling thread, apartment-threaded. Every initialisation that
+// succeeded counts, S_FALSE (the thread had one already) too, and is undone; a
+// failed one (RPC_E_CHANGED_MODE on a thread of the multi-threaded apartment) is not.
 class ComApartment {
   public:
     ComApartment() : result_(CoInitialize(nullptr)) {}
     ~ComApartment() {
-        if (result_ == S_OK) {
+        if (SUCCEEDED(result_)) {
             CoUninitialize();
         }
     }
@@ -221,6 +227,30 @@ template <typename Interface> class ComPointer {
 
   private:
     Interface* pointer_ = nullptr;
+};
+
+// A BSTR from OLEAUT32's SysAllocString, freed with the SysFreeString that the
+// caller looked up with it (OLEAUT32 is not imported). Its characters are wiped
+// first: the allocator keeps freed strings for reuse.
+class WipedBstr {
+  public:
+    using FreeFunction = void(WINAPI*)(BSTR);
+
+    WipedBstr(BSTR text, FreeFunction free) : text_(text), free_(free) {}
+    ~WipedBstr() {
+        if (text_ != nullptr) {
+            WipeBytes(text_, std::wcslen(text_) * sizeof(OLECHAR));
+            free_(text_);
+        }
+    }
+    WipedBstr(const WipedBstr&) = delete;
+    WipedBstr& operator=(const WipedBstr&) = delete;
+
+    BSTR Get() const { return text_; }
+
+  private:
+    BSTR text_;
+    FreeFunction free_;
 };
 
 // The device context of a window, from GetDC to ReleaseDC.

@@ -5,6 +5,8 @@
 //   window_info.exe tree CLASS     prints the children of the window's accessible
 //                                  object, one a line, tab-separated: role, name,
 //                                  value, state, place (client x y width height)
+//   window_info.exe end-shell      ends the desktop's shell: under Wine the process
+//                                  that owns the desktop window (explorer.exe)
 #include <windows.h>
 
 #include <ole2.h>
@@ -65,11 +67,29 @@ int PrintTree(HWND window) {
     return 0;
 }
 
+// Waits until the shell has gone, so that what follows finds no shell.
+int EndDesktopShell() {
+    DWORD id = 0;
+    GetWindowThreadProcessId(GetDesktopWindow(), &id);
+    HANDLE shell = id != 0 ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id) : nullptr;
+    if (shell == nullptr) {
+        std::fprintf(stderr, "no desktop shell process\n");
+        return 1;
+    }
+    const bool ended =
+        TerminateProcess(shell, 1) && WaitForSingleObject(shell, 10000) == WAIT_OBJECT_0;
+    CloseHandle(shell);
+    return ended ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "end-shell") == 0) {
+        return EndDesktopShell();
+    }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: window_info.exe client|close|tree CLASS\n");
+        std::fprintf(stderr, "usage: window_info.exe client|close|tree CLASS, or end-shell\n");
         return 2;
     }
     HWND window = FindWindowA(argv[2], nullptr);
