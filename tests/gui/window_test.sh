@@ -50,8 +50,8 @@ start_program() { # args: environment assignments for the program; $switches: it
       wine_run "$bin/launcher.exe" "${program:-$bin/MOSSGATE_CD_Pack_Setup.exe}" ${switches:-} \
           >"$out" ) &
     launcher_pid=$!
-    window=$(timeout "$(scaled 60)" xdotool search --sync --onlyvisible --name "$TITLE" | head -n 1)
-    [ -n "$window" ] || { fail "the window appeared"; exit 1; }
+    wait_until 60 window_found "$TITLE" --onlyvisible || { fail "the window appeared"; exit 1; }
+    window=$found
     read -r cx cy cw ch < <(wine_run "$bin/window_info.exe" client "$CLASS" | tr -d "\r")
     # The button's label is what the first paint draws last (the picture is the
     # background, drawn before it); the progress box covers the same place.
@@ -105,7 +105,14 @@ cursor_over() { # x y previous: the cursor at (x, y) once the program has change
     cursor
 }
 
-box_window() { timeout "$(scaled "${2:-30}")" xdotool search --sync --name "^$1\$" 2>/dev/null | head -n 1; }
+# A window by its title; its id in $found. Searched again and again rather than
+# with xdotool's --sync, which gives up on a window that vanishes while it looks
+# (BadWindow), as Wine's short-lived ones do.
+window_found() { # title-regex [xdotool option]
+    found=$(xdotool search ${2:-} --name "$1" 2>/dev/null | head -n 1)
+    [ -n "$found" ]
+}
+box_window() { wait_until "${2:-30}" window_found "^$1\$" && echo "$found"; }
 
 check_box_stays() { # caption: the box found in $box is still open a while later, the program waiting
     caption=$1
