@@ -131,7 +131,7 @@ target_link_libraries(window_info PRIVATE oleacc ole32 oleaut32)
 if(MOSSGATE_WINE_RUNTIME STREQUAL wow64)
     # The runtime's runner where the runtime runs: prefixes, two runs at once,
     # nothing left mounted or running.
-    add_test(NAME wow64.harness COMMAND ${PROJECT_SOURCE_DIR}/tests/wine/wow64-selftest.sh)
+    add_test(NAME wow64.harness COMMAND ${PROJECT_SOURCE_DIR}/tests/wine/wow64-selftest.sh ${MOSSGATE_PACKAGE_DIR}/files)
     set_tests_properties(wow64.harness PROPERTIES LABELS wow64 RUN_SERIAL ON)
     # On the host: the scripts that make the runtime and its emulated machine
     # (readiness by content, the one-line report when it cannot be made) and,
@@ -150,10 +150,9 @@ foreach(scenario IN LISTS MOSSGATE_GUI_SCENARIOS)
     add_test(NAME gui.${scenario}
         COMMAND ${PROJECT_SOURCE_DIR}/tests/gui/window_test.sh ${scenario}
                 ${CMAKE_BINARY_DIR}/bin ${CMAKE_BINARY_DIR}/artifacts ${MOSSGATE_GENERATED})
-    # One at a time: each starts its own Xvfb, and two picking a free display at the
-    # same moment could pick the same one.
+    # Each on an X server of its own, which picks a free display itself (-displayfd).
     set_tests_properties(gui.${scenario} PROPERTIES LABELS "gui;${MOSSGATE_WINE_RUNTIME}"
-        RESOURCE_LOCK x_display ENVIRONMENT MOSSGATE_RUNTIME=${MOSSGATE_WINE_RUNTIME})
+        ENVIRONMENT MOSSGATE_RUNTIME=${MOSSGATE_WINE_RUNTIME})
 endforeach()
 
 

@@ -28,14 +28,15 @@ run_ctest() { # preset [record name [ctest options]]
 
 # The win32 build's wow64 tests in one boot of the emulated machine, the rest here
 # first: a wow64 test's fixture is made here (the signed product), not again there.
-# Their time limits are stretched as theirs inside are (MOSSGATE_TIME_SCALE).
+# Their time limits are stretched as theirs inside are (MOSSGATE_TIME_SCALE); two
+# tests a processor, as much of their time is spent waiting for what they watch.
 run_ctest_emulated() {
     local record=win32.emulated in_guest=(-L wow64 --fixture-exclude-setup '.*')
     run_ctest win32 win32 -LE wow64
     echo "== test $record: the wow64 tests in the emulated machine ($(guest_describe))"
     ctest --preset win32 "${selection[@]}" "${in_guest[@]}" --show-only=json-v1 >"$records/$record.tests.json"
     MOSSGATE_WOW64_BINDS=$records tools/wow64/in-guest.sh ctest --preset win32 "${selection[@]}" "${in_guest[@]}" \
-        --timeout $((300 * ${MOSSGATE_GUEST_TIME_SCALE:-10})) -j2 --output-junit "$records/$record.xml"
+        --timeout $((300 * ${MOSSGATE_GUEST_TIME_SCALE:-10})) -j$((2 * $(guest_cpus))) --output-junit "$records/$record.xml"
     echo "$?" >"$records/$record.status"
 }
 selection=("$@") no_tests=(--no-tests=error)

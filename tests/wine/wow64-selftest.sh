@@ -7,8 +7,11 @@
 # shows; tests/wine/bootstrap-selftest.sh checks the scripts that make the
 # runtime. The checks need the runtime made by tools/bootstrap.sh; without it
 # they fail, never skip.
-#   tests/wine/wow64-selftest.sh     about a minute; last line "wow64: N passed, N failed"
+#   tests/wine/wow64-selftest.sh FILES  about a minute; last line "wow64: N passed, N failed"
+# FILES: the files of the win32 build's package; a driver setup stand-in there
+# is the program that waits (the prefixes have no network: no ping).
 set -u
+files=$1
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 export MOSSGATE_RUNTIME=wow64
@@ -48,10 +51,14 @@ run cmd /c exit 7 >/dev/null
 expect "the program's exit status" "$?" 7
 expect "prefix removed afterwards" "$(find "$scratch" -maxdepth 1 -name 'mossgate-prefix.*' | wc -l)" 0
 
+# A program that waits SECONDS (stretched as every time limit is), then ends with STATUS.
+waiting() { # seconds status program-and-arguments...
+    MOSSGATE_STANDIN_WAIT_MS=$(($1 * 1000)) MOSSGATE_STANDIN_EXIT=$2 "${@:3}"
+}
 # Two at once (as under ctest -j2): each its own prefix, server and status.
-run cmd /c 'ping -n 8 127.0.0.1 >nul & exit 3' >/dev/null &
+waiting 8 3 run "$files/MOSSGATE_C_Setup.exe" >/dev/null &
 first=$!
-run cmd /c 'ping -n 8 127.0.0.1 >nul & exit 4' >/dev/null &
+waiting 8 4 run "$files/MOSSGATE_C_Setup.exe" >/dev/null &
 second=$!
 # The runtime's processes: those in the chroot, or in the emulated machine
 # (whose root is the chroot) the Wine server and the Windows programs.
@@ -90,9 +97,11 @@ expect "two at once: second status" "$?" 4
 started() { compgen -G "$scratch/mossgate-prefix.*/drive_c/started.txt" >/dev/null; }
 runtimes=(wow64)
 [ -n "$in_guest" ] || runtimes+=(wine8)
+# The x86_64 stand-in: Wine 8 runs no i686 program here.
+sleeper="Z:$(realpath "$files/MOSSGATE_C_Setup_x64.exe" | tr / '\\')"
 for runtime in "${runtimes[@]}"; do
-    MOSSGATE_RUNTIME=$runtime TMPDIR=$scratch "$runner" cmd /c \
-        'echo started>C:\started.txt & ping -n 120 127.0.0.1 >nul' >/dev/null 2>&1 &
+    MOSSGATE_RUNTIME=$runtime TMPDIR=$scratch waiting 120 0 "$runner" cmd /c \
+        "echo started>C:\started.txt & $sleeper" >/dev/null 2>&1 &
     runner_pid=$!
     wait_until 60 started || fail "$runtime: the program started"
     kill -TERM "$runner_pid"

@@ -94,8 +94,7 @@ wow64_require() {
         ;;
     emulated)
         guest_ready && return 0
-        echo "wow64: not run here: $(cat "$WOW64_NO_32_BIT_CODE" 2>/dev/null || echo "the emulated machine was asked for"), and the emulated machine cannot be had: $(
-            sed -n 's/^bootstrap: //p' "$WOW64_UNAVAILABLE" 2>/dev/null | grep . || echo "not made yet in $GUEST_DIR (run tools/bootstrap.sh)")" >&2
+        echo "wow64: not run here: $(cat "$WOW64_NO_32_BIT_CODE" 2>/dev/null || echo "the emulated machine was asked for"), and the emulated machine cannot be had: $(guest_unavailable_reason)" >&2
         return "$WOW64_NOT_RUN"
         ;;
     esac
@@ -319,29 +318,40 @@ wow64_remove_prefix() {
     rm -rf --one-file-system "$1"
 }
 
+# Services that no test needs and every prefix would start, each in a process of
+# its own: the event log (a svchost) and the network drivers (a winedevice). In
+# the emulated machine each costs seconds of every test.
+WOW64_SERVICES_LEFT_OUT=(Eventlog NDIS nsiproxy)
+# What the template's mark says: a template made otherwise is made again.
+WOW64_TEMPLATE_RECIPE="services left out: ${WOW64_SERVICES_LEFT_OUT[*]}"
+
 # Prints the chroot path of the template prefix, making it once under a lock
-# (wineboot -i, then until its server has ended). It lives inside the runtime,
-# so a runtime made again gets a new one.
+# (wineboot -i, the services above set to disabled, then until its server has
+# ended). It lives inside the runtime, so a runtime made again gets a new one.
 wow64_template() {
-    local t=$WOW64_TEMPLATE host=$WOW64_ROOT$WOW64_TEMPLATE fd
+    local t=$WOW64_TEMPLATE host=$WOW64_ROOT$WOW64_TEMPLATE fd service
     mkdir -p "$(dirname "$host")" || return 1
     exec {fd}>"$host.lock"
     flock "$fd"
-    if [ ! -f "$host/.ready" ]; then
+    if [ "$(cat "$host/.ready" 2>/dev/null)" != "$WOW64_TEMPLATE_RECIPE" ]; then
         rm -rf --one-file-system "$host"
         mkdir -p "$host"
         wow64_wine "$t" wineboot -i </dev/null >/dev/null 2>&1
+        for service in "${WOW64_SERVICES_LEFT_OUT[@]}"; do
+            wow64_wine "$t" reg add "HKLM\\System\\CurrentControlSet\\Services\\$service" /v Start \
+                /t REG_DWORD /d 4 /f </dev/null >/dev/null 2>&1
+        done
         wow64_exec "$t" "$WOW64_WINESERVER" -w </dev/null >/dev/null 2>&1
         # Each copy must get a server folder of its own.
         wow64_forget_server "$t"
         rm -f "$host/wineserver"
         if [ -f "$host/system.reg" ] && [ -f "$host/drive_c/windows/syswow64/kernel32.dll" ] &&
             [ -f "$host/drive_c/windows/system32/kernel32.dll" ]; then
-            touch "$host/.ready"
+            echo "$WOW64_TEMPLATE_RECIPE" >"$host/.ready"
         fi
     fi
     exec {fd}>&-
-    [ -f "$host/.ready" ] || {
+    [ "$(cat "$host/.ready" 2>/dev/null)" = "$WOW64_TEMPLATE_RECIPE" ] || {
         echo "wow64: wineboot -i did not make the template prefix $host" >&2
         return 1
     }

@@ -32,9 +32,11 @@
 #
 # Settings: MOSSGATE_GUEST_ACCEL (tcg; kvm where /dev/kvm really works: on the
 # nested hypervisors seen here it fails in the kernel's decompressor),
-# MOSSGATE_GUEST_CPUS (the host's cores, at most 4), MOSSGATE_GUEST_MEMORY_MB (4096).
+# MOSSGATE_GUEST_CPUS (the host's cores, at most 4), MOSSGATE_GUEST_MEMORY_MB (6144).
 GUEST_DIR=${MOSSGATE_WOW64_GUEST_DIR:-$MOSSGATE_CACHE/wow64-guest}
 GUEST_STAMP_NAME=.mossgate-guest-ready
+# Written by tools/wow64/make-guest.sh when the machine cannot be made: one line.
+GUEST_UNAVAILABLE=$MOSSGATE_CACHE/wow64-guest-unavailable
 GUEST_JOB_MOUNT=/mossgate-job
 GUEST_TOOLS=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 GUEST_BOOT_LIMIT=180
@@ -59,11 +61,12 @@ guest_stamp() {
 guest_image_has() {
     debugfs -R "stat $2" "$1" 2>/dev/null | grep -q '^Inode:'
 }
+guest_image_file() { debugfs -R "cat $2" "$1" 2>/dev/null; }
 
 # Complete means: the stamp (written last), made from today's package list and
 # initramfs script, the kernel and initramfs with the checksums it records, the
 # disk image of the size it records, and in the image the Wine loader, the
-# i386-windows ntdll and the template prefix's mark.
+# i386-windows ntdll and the mark of a template prefix made as today's is.
 guest_ready() {
     local dir=${1:-$GUEST_DIR} f
     [ -s "$dir/$GUEST_STAMP_NAME" ] || return 1
@@ -76,7 +79,7 @@ guest_ready() {
     command -v debugfs >/dev/null 2>&1 || return 1
     guest_image_has "$dir/root.img" "$WOW64_WINE" &&
         guest_image_has "$dir/root.img" "$WOW64_WINE_LIB/i386-windows/ntdll.dll" &&
-        guest_image_has "$dir/root.img" "$WOW64_TEMPLATE/.ready"
+        [ "$(guest_image_file "$dir/root.img" "$WOW64_TEMPLATE/.ready")" = "$WOW64_TEMPLATE_RECIPE" ]
 }
 
 # Writes the stamp of the machine in DIR, last: KERNEL's version, the package
@@ -97,13 +100,25 @@ guest_write_stamp() {
     } >"$dir/$GUEST_STAMP_NAME"
 }
 
+# Why there is no machine: the line its making left, or that of the chroot it is
+# made from, or that it was never made.
+guest_unavailable_reason() {
+    local marker
+    for marker in "$GUEST_UNAVAILABLE" "$WOW64_UNAVAILABLE"; do
+        [ -s "$marker" ] || continue
+        sed -n '1s/^bootstrap: //p' "$marker"
+        return
+    done
+    echo "not made yet in $GUEST_DIR (run tools/bootstrap.sh)"
+}
+
 guest_accel() { echo "${MOSSGATE_GUEST_ACCEL:-tcg}"; }
 
 guest_describe() {
     local qemu
     qemu=$(qemu-system-x86_64 --version 2>/dev/null | sed -n '1s/^QEMU emulator version \([^ ]*\).*/\1/p')
     printf 'Linux %s, QEMU %s (%s, %s CPUs, %s MB)' "$(guest_stamp "$GUEST_DIR" kernel)" "${qemu:-?}" \
-        "$(guest_accel | tr a-z A-Z)" "$(guest_cpus)" "${MOSSGATE_GUEST_MEMORY_MB:-4096}"
+        "$(guest_accel | tr a-z A-Z)" "$(guest_cpus)" "${MOSSGATE_GUEST_MEMORY_MB:-6144}"
 }
 
 # The machine's processor: everything QEMU emulates but SMAP. QEMU 7.2's TCG
@@ -170,7 +185,7 @@ guest_run() {
 
     # shellcheck disable=SC2046 # the processor's options are words
     TMPDIR=$guest_run_dir qemu-system-x86_64 -name mossgate-wow64 -nodefaults -no-user-config \
-        -machine q35 $(guest_cpu_options) -smp "$(guest_cpus)" -m "${MOSSGATE_GUEST_MEMORY_MB:-4096}" \
+        -machine q35 $(guest_cpu_options) -smp "$(guest_cpus)" -m "${MOSSGATE_GUEST_MEMORY_MB:-6144}" \
         -kernel "$dir/vmlinuz" -initrd "$dir/initrd.img" \
         -append "console=ttyS0 quiet panic=-1 mitigations=off mossgate.job=job" \
         -drive "file=$(guest_option_value "$dir/root.img"),format=raw,if=virtio,cache=unsafe" \

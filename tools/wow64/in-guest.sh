@@ -6,8 +6,7 @@
 # One boot for the whole command, so it is the way to run many wow64 tests:
 #   tools/wow64/in-guest.sh ctest --preset win32 -R gui.install
 #   tools/wow64/in-guest.sh ctest --preset win32 -L wow64 -j2
-# The machine is made by tools/bootstrap.sh where the host runs no 32-bit code,
-# or with MOSSGATE_WOW64_MACHINE=emulated. Status 125 when it cannot run the
+# The machine is made by tools/bootstrap.sh. Status 125 when it cannot run the
 # command (the reason on stderr); MOSSGATE_GUEST_LIMIT bounds the run (3600 s).
 set -u
 . "$(dirname "${BASH_SOURCE[0]}")/../wine/wow64-env.sh"
@@ -16,8 +15,7 @@ if [ $# -eq 0 ]; then
     exit 2
 fi
 if ! guest_ready; then
-    echo "in-guest: no emulated machine in $GUEST_DIR: $(
-        sed -n 's/^bootstrap: //p' "$WOW64_UNAVAILABLE" 2>/dev/null | grep . || echo "run MOSSGATE_WOW64_MACHINE=emulated tools/bootstrap.sh")" >&2
+    echo "in-guest: no emulated machine: $(guest_unavailable_reason)" >&2
     exit 125
 fi
 options=()

@@ -14,8 +14,9 @@
 # (mke2fs -d); then one boot that makes the template prefix on the machine's
 # own disk. All of it in a temporary folder renamed when complete. When the
 # machine cannot be made: one line "bootstrap: emulated machine unavailable:
-# REASON", also in $MOSSGATE_CACHE/wow64-unavailable, and exit status 0; details
-# in $MOSSGATE_CACHE/wow64-guest.log.
+# REASON", also in $MOSSGATE_CACHE/wow64-guest-unavailable, and exit status 0;
+# details in $MOSSGATE_CACHE/wow64-guest.log. Where the host runs 32-bit code the
+# runtime runs there and the machine is only checked (tests/wine/bootstrap-selftest.sh).
 set -uo pipefail
 set -E
 
@@ -48,7 +49,7 @@ unavailable() {
     trap - ERR
     local line="bootstrap: emulated machine unavailable: $*"
     cleanup
-    mkdir -p "$cache" 2>/dev/null && printf '%s\n' "$line" >"$WOW64_UNAVAILABLE" 2>/dev/null
+    mkdir -p "$cache" 2>/dev/null && printf '%s\n' "$line" >"$GUEST_UNAVAILABLE" 2>/dev/null
     printf '%s\n' "$line" >&2
     exit 0
 }
@@ -70,7 +71,7 @@ exec 9>"$cache/wow64-guest.lock"
 flock 9
 
 if guest_ready; then
-    rm -f "$WOW64_UNAVAILABLE"
+    rm -f "$GUEST_UNAVAILABLE"
     say "emulated machine ready in $GUEST_DIR ($(guest_describe))"
     exit 0
 fi
@@ -156,7 +157,7 @@ guest_run --dir "$tmp" --writable --limit 1800 --share "$repo" --cwd "$repo" -- 
         . tools/lib/common.sh && with_display && . tools/wine/wow64-env.sh && wow64_template >/dev/null
     ' >>"$log_file" 2>&1 ||
     unavailable "the template prefix was not made in the emulated machine (log: $log_file)"
-guest_image_has "$tmp/root.img" "$WOW64_TEMPLATE/.ready" ||
+[ "$(guest_image_file "$tmp/root.img" "$WOW64_TEMPLATE/.ready")" = "$WOW64_TEMPLATE_RECIPE" ] ||
     unavailable "the emulated machine's disk has no template prefix (log: $log_file)"
 template_time=$(seconds_since "$start")
 
@@ -166,5 +167,5 @@ rm -rf --one-file-system "$GUEST_DIR"
 mv -T "$tmp" "$GUEST_DIR" || unavailable "cannot rename $tmp to $GUEST_DIR"
 tmp=""
 guest_ready || unavailable "the emulated machine in $GUEST_DIR is not complete after making it"
-rm -f "$WOW64_UNAVAILABLE"
+rm -f "$GUEST_UNAVAILABLE"
 say "emulated machine ready in $GUEST_DIR ($(guest_describe), disk $(du -sh "$GUEST_DIR/root.img" | cut -f1)); packages ${packages_time} s, kernel and disk ${image_time} s, template prefix ${template_time} s"

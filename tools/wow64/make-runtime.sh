@@ -17,10 +17,11 @@
 # 32-bit code at all: some kernels and hypervisors do not, and then no Wine on
 # the host can run the product. The one-line reason goes to
 # $MOSSGATE_CACHE/wow64-no-32-bit-code (the file goes when the check passes),
-# and the chroot becomes the root of an emulated x86_64 machine whose kernel
-# does run 32-bit code (tools/wow64/make-guest.sh, run last). The runtime then
-# runs there (tools/wine/wow64-env.sh). MOSSGATE_WOW64_MACHINE=emulated makes
-# and uses the emulated machine on a host that runs 32-bit code too.
+# and the runtime runs in an emulated x86_64 machine whose kernel does run
+# 32-bit code, with the chroot as its root (tools/wine/wow64-env.sh). The
+# machine is made last, on every host (tools/wow64/make-guest.sh): where the
+# host runs 32-bit code it is only checked, or used on request
+# (MOSSGATE_WOW64_MACHINE=emulated).
 #
 # When the runtime cannot be made, one line "bootstrap: WoW64 runtime
 # unavailable: REASON" is printed and written to $MOSSGATE_CACHE/wow64-unavailable
@@ -148,10 +149,10 @@ else
     rm -f "$WOW64_NO_32_BIT_CODE"
 fi
 
-# The chroot is the emulated machine's root where the runtime runs there. The
-# lock stays held: the machine is made from the chroot.
-make_guest_where_needed() {
-    [ "$(wow64_machine)" = emulated ] || exit 0
+# The lock stays held: the machine is made from the chroot. MOSSGATE_WOW64_MACHINE=native
+# (the tests of this script) leaves it out.
+make_guest() {
+    [ "${MOSSGATE_WOW64_MACHINE:-}" != native ] || exit 0
     trap - ERR EXIT INT TERM
     exec bash "$here/make-guest.sh"
 }
@@ -159,7 +160,7 @@ make_guest_where_needed() {
 if wow64_runtime_ready "$root"; then
     rm -f "$unavailable"
     report_ready ""
-    make_guest_where_needed
+    make_guest
 fi
 
 # A damaged or half-renamed runtime is removed first; never through a mount.
@@ -246,4 +247,4 @@ mv -T "$tmp" "$root" || unavailable "cannot rename $tmp to $root"
 tmp=""
 rm -f "$unavailable"
 report_ready "; debootstrap ${debootstrap_time} s, Wine install ${wine_time} s"
-make_guest_where_needed
+make_guest
