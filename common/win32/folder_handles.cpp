@@ -133,10 +133,30 @@ bool IsLink(DWORD attributes) {
     return HasAttribute(attributes, FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+// Whether the entry opened is the one its folder holds under `name`, by the names
+// the system gives both handles. Wine opens a link to a file as the file it leads
+// to and flags it nowhere, neither in the listing nor on the handle; the handle's
+// name is then that file's.
+bool IsEntryItself(HANDLE folder, const wchar_t* name, HANDLE entry) {
+    wchar_t folderName[JOINED_PATH_UNITS];
+    wchar_t entryName[JOINED_PATH_UNITS];
+    if (!QueryHandleName(folder, folderName, JOINED_PATH_UNITS) ||
+        !QueryHandleName(entry, entryName, JOINED_PATH_UNITS)) {
+        return false;
+    }
+    size_t cchFolder = wcslen(folderName);
+    // A drive's root ends in its separator already.
+    if (cchFolder > 0 && folderName[cchFolder - 1] == L'\\') {
+        --cchFolder;
+    }
+    return _wcsnicmp(entryName, folderName, cchFolder) == 0 && entryName[cchFolder] == L'\\' &&
+           _wcsicmp(entryName + cchFolder + 1, name) == 0;
+}
+
 // A link is passed over, never deleted: it is not the program's to remove. The
 // file is opened as itself, so a link swapped in after the listing is seen on the
-// handle. (Wine opens what a file link leads to and shows it as that file, so
-// there a planted file link cannot be told apart; Windows can.)
+// handle (Windows flags it there); where the handle is of what the link leads to
+// (Wine), its name tells.
 Outcome DeleteFileEntry(HANDLE folder, const wchar_t* name) {
     UniqueHandle file;
     const NtStatus status = OpenFileForDeletion(folder, name, file);
@@ -147,7 +167,7 @@ Outcome DeleteFileEntry(HANDLE folder, const wchar_t* name) {
     if (status < 0 || !QueryHandleAttributes(file.Get(), attributes)) {
         return Outcome::Failed;
     }
-    if (IsLink(attributes)) {
+    if (IsLink(attributes) || !IsEntryItself(folder, name, file.Get())) {
         return Outcome::PassedOver;
     }
     return MarkForDeletion(file.Get()) ? Outcome::Removed : Outcome::Failed;

@@ -184,6 +184,25 @@ bool MarkForDeletion(HANDLE handle) {
                                 FILE_DISPOSITION_INFORMATION_CLASS) >= 0;
 }
 
+bool QueryHandleName(HANDLE handle, wchar_t* name, size_t cchName) {
+    // The name follows its counted text in the same block.
+    HeapBuffer block(sizeof(UNICODE_STRING) + cchName * sizeof(wchar_t));
+    ULONG cbReturned = 0;
+    if (block.As<void>() == nullptr ||
+        NtQueryObject(handle, ObjectNameInformation, block.As<void>(),
+                      static_cast<ULONG>(block.Size()), &cbReturned) < 0) {
+        return false;
+    }
+    const UNICODE_STRING& text = *block.As<UNICODE_STRING>();
+    const size_t cchText = text.Length / sizeof(wchar_t);
+    if (cchText >= cchName || text.Buffer == nullptr) {
+        return false;
+    }
+    wmemcpy(name, text.Buffer, cchText);
+    name[cchText] = L'\0';
+    return true;
+}
+
 bool FindFolderEntry(HANDLE folder, const wchar_t* name, FolderEntry& entry) {
     UNICODE_STRING pattern;
     // Wildcards would match other names than this one.

@@ -54,6 +54,12 @@ bool QueryFileId(HANDLE handle, uint64_t& fileId);
 // Asks for the deletion of what the handle names, done when its last handle closes.
 bool MarkForDeletion(HANDLE handle);
 
+// The full name of what the handle names, as the system gives it (its own form,
+// the same for every handle of one system). An entry opened in a folder has that
+// folder's name, a backslash and its own name; anything else was reached through
+// a link, even where nothing flags the link. False when it does not fit.
+bool QueryHandleName(HANDLE handle, wchar_t* name, size_t cchName);
+
 // The entry of `name` as `folder` lists it. The first listing on a handle fixes the
 // names it matches, so this must be the only listing ever made on that handle.
 bool FindFolderEntry(HANDLE folder, const wchar_t* name, FolderEntry& entry);

@@ -127,15 +127,19 @@ TEST(OwnFolders, ReplacingNeverWritesThroughWhatStandsAtTheName) {
         EXPECT_FALSE(FileExists(base + "\\whole.LNK"));
     }
 
-    // A folder link at the name (Wine shows a file link as the file it leads to,
-    // and deletes that file for any program that deletes the link).
+    // Links at the name, to a folder and to a file (Wine shows a file link as the
+    // file it leads to, and deletes that file for any program that deletes the link).
     const std::string outside = Outside("replace");
     ASSERT_TRUE(MakeUnixLink(outside, base + "\\planted.LNK"));
-    EXPECT_FALSE(ReplaceFileInFolder(folder.handle.Get(), L"planted.LNK", bytes, 3));
-    EXPECT_FALSE(DeleteFileInFolder(folder.handle.Get(), L"planted.LNK"));
+    ASSERT_TRUE(MakeUnixLink(outside + "\\a.txt", base + "\\file.LNK"));
+    for (const wchar_t* name : {L"planted.LNK", L"file.LNK"}) {
+        EXPECT_FALSE(ReplaceFileInFolder(folder.handle.Get(), name, bytes, 3));
+        EXPECT_FALSE(DeleteFileInFolder(folder.handle.Get(), name));
+    }
     ExpectUntouched(outside);
     EXPECT_TRUE(GetFileAttributesA((base + "\\planted.LNK").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)
         << "the user's link stays theirs";
+    EXPECT_TRUE(FileExists(base + "\\file.LNK"));
 }
 
 TEST(OwnFolders, WalkPassesOverDotFoldersAndLinksAndStopsAtWhatStays) {
@@ -150,6 +154,7 @@ TEST(OwnFolders, WalkPassesOverDotFoldersAndLinksAndStopsAtWhatStays) {
     }
     const std::string outside = Outside("walk");
     ASSERT_TRUE(MakeUnixLink(outside, tree + "\\link"));
+    ASSERT_TRUE(MakeUnixLink(outside + "\\a.txt", tree + "\\sub\\file-link"));
 
     OwnFolder opened;
     ASSERT_TRUE(OpenOwnFolder(tree.c_str(), 1, LinkRule::Refuse, Missing::Fail, opened));
@@ -160,7 +165,8 @@ TEST(OwnFolders, WalkPassesOverDotFoldersAndLinksAndStopsAtWhatStays) {
     EXPECT_TRUE(FileExists(tree + "\\link"));
     EXPECT_FALSE(FileExists(tree + "\\one.txt"));
     EXPECT_FALSE(FileExists(tree + "\\.hidden.txt"));
-    EXPECT_FALSE(FileExists(tree + "\\sub"));
+    EXPECT_TRUE(FileExists(tree + "\\sub\\file-link"));
+    EXPECT_FALSE(FileExists(tree + "\\sub\\two.txt"));
 
     // A file held without sharing cannot go, and its folder stays with it.
     const std::string held = base + "\\H";
