@@ -59,8 +59,15 @@ void RemoveInstallFolder(SetupContextRecord& context) {
                                AnsiToWide(context.installFolder, installFolder, PATH_BYTES) &&
                                RunsFromFolder(program, installFolder);
     RemoveOpenedFolder(folder);
-    if (runningFromIt && GetFileAttributesW(program) != INVALID_FILE_ATTRIBUTES) {
-        PlanDeletionAtRestart(program);
+    // Named below the install folder as Program Files gives it, never by the path the
+    // program was started through: a drive letter of the user's session, say, does not
+    // exist when the system carries out its restart plans.
+    WCHAR copy[PATH_BYTES];
+    const WCHAR* separator = wcsrchr(program, L'\\');
+    if (runningFromIt && separator != nullptr &&
+        JoinWidePath(copy, PATH_BYTES, installFolder, separator + 1) &&
+        GetFileAttributesW(copy) != INVALID_FILE_ATTRIBUTES) {
+        PlanDeletionAtRestart(copy);
         if (!folder.isLink) {
             PlanDeletionAtRestart(installFolder);
         }

@@ -169,6 +169,21 @@ TEST(StartedThroughAnotherSpelling, ItStillKnowsItsOwnFolder) {
     }
 }
 
+// Started through a drive letter that only the user's session has (SUBST), the
+// removal from the installed copy plans the copy's and the folder's deletion under
+// names that the restart can use: no session, and so no such letter, exists then.
+// A drive letter of Wine's stands in, taken away before the restart.
+TEST(StartedThroughASessionDriveLetter, TheRestartStillDeletesTheCopyAndTheFolder) {
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    ASSERT_TRUE(GiveDriveLetter('S', InstallFolder()));
+    ASSERT_EQ(RunSetup("S:\\MOSSGATE_CD_Pack_Setup.exe", "-h -u"), std::optional<int32_t>(0));
+    EXPECT_EQ(PlannedDeletions(), 2u) << "the running copy and its folder";
+    ASSERT_TRUE(TakeDriveLetter('S'));
+    ASSERT_TRUE(SimulateRestart());
+    EXPECT_FALSE(FileExists(InstalledCopy()));
+    EXPECT_FALSE(FileExists(InstallFolder()));
+}
+
 template <typename Done> bool WaitUntil(Done done, DWORD timeoutMs) {
     for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
         if (done()) {

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 #include <winver.h>
 
+#include <cctype>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -212,8 +213,11 @@ std::string UnixPathOf(const std::string& path) {
     return text;
 }
 
+// Runs a Unix tool with the options, then the Unix paths of these Windows paths,
+// then `last` (a Unix path) when given; true once `done` holds.
 bool RunUnixTool(const std::string& tool, const std::string& options,
-                 const std::vector<std::string>& paths, const std::function<bool()>& done) {
+                 const std::vector<std::string>& paths, const std::function<bool()>& done,
+                 const std::string& last = "") {
     std::string commandLine = options;
     for (const std::string& path : paths) {
         const std::string unixPath = UnixPathOf(path);
@@ -222,6 +226,7 @@ bool RunUnixTool(const std::string& tool, const std::string& options,
         }
         commandLine += " \"" + unixPath + "\"";
     }
+    commandLine += last.empty() ? "" : " \"" + last + "\"";
     ChildProcess child;
     if (!StartProgram(tool, commandLine, child)) {
         return false;
@@ -254,6 +259,39 @@ bool RemoveFromUnixSide(const std::string& path) {
     return RunUnixTool("Z:\\bin\\rm", "-rf --", {path}, [&path] {
         return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
     });
+}
+
+// Wine's drive letters are links in the prefix's "dosdevices" folder, beside "c:".
+static std::string DriveLetterLink(char letter) {
+    std::string driveC = UnixPathOf("C:\\");
+    const size_t end = driveC.rfind("/c:");
+    return end == std::string::npos
+               ? ""
+               : driveC.substr(0, end + 1) + static_cast<char>(tolower(letter)) + ":";
+}
+
+bool GiveDriveLetter(char letter, const std::string& folder) {
+    const std::string root = std::string(1, letter) + ":\\";
+    return !DriveLetterLink(letter).empty() &&
+           RunUnixTool(
+               "Z:\\bin\\ln", "-s", {folder},
+               [&root] { return GetFileAttributesA(root.c_str()) != INVALID_FILE_ATTRIBUTES; },
+               DriveLetterLink(letter));
+}
+
+bool TakeDriveLetter(char letter) {
+    const std::string root = std::string(1, letter) + ":\\";
+    return !DriveLetterLink(letter).empty() &&
+           RunUnixTool(
+               "Z:\\bin\\rm", "-f --", {},
+               [&root] { return GetFileAttributesA(root.c_str()) == INVALID_FILE_ATTRIBUTES; },
+               DriveLetterLink(letter));
+}
+
+bool SimulateRestart() {
+    ChildProcess boot;
+    return StartProgram("C:\\windows\\system32\\wineboot.exe", "-r", boot) &&
+           WaitForExit(boot, 120000).has_value();
 }
 
 namespace {
