@@ -35,20 +35,6 @@ constexpr const char* COPY_TEXT =
     "Failed to copy file(s) to destination folder...\nInstallation package might be "
     "corrupted\nthanks to download official package at\n" MOSSGATE_PUBLISHER_WEB_ADDRESS ".";
 
-// The copy's path in the install folder: named like the program unless that name
-// has no exact ANSI form (the uninstall entry is ANSI text).
-bool BuildCopyPath(const SetupContextRecord& context, const WCHAR* program, char* copyPath,
-                   size_t cbCopyPath) {
-    const WCHAR* separator = wcsrchr(program, L'\\');
-    char fileName[PATH_BYTES];
-    if (!WideToAnsiExactly(separator != nullptr ? separator + 1 : program, fileName,
-                           sizeof(fileName)) ||
-        fileName[0] == '\0') {
-        CopyText(fileName, sizeof(fileName), SETUP_PROGRAM_FILE_NAME);
-    }
-    return JoinPath(copyPath, cbCopyPath, context.installFolder, fileName);
-}
-
 // Copies the running program, read by its exact path, into the install folder.
 // Started from that copy itself (by whatever name), there is nothing to copy: no
 // system replaces a running program's file, and the copy is whole already. False
@@ -121,6 +107,18 @@ void WriteUninstallEntry(const SetupContextRecord& context, const char* copyPath
 }
 
 } // namespace
+
+bool BuildCopyPath(const SetupContextRecord& context, const wchar_t* program, char* copyPath,
+                   size_t cbCopyPath) {
+    const wchar_t* separator = wcsrchr(program, L'\\');
+    char fileName[PATH_BYTES];
+    if (!WideToAnsiExactly(separator != nullptr ? separator + 1 : program, fileName,
+                           sizeof(fileName)) ||
+        fileName[0] == '\0') {
+        CopyText(fileName, sizeof(fileName), SETUP_PROGRAM_FILE_NAME);
+    }
+    return JoinPath(copyPath, cbCopyPath, context.installFolder, fileName);
+}
 
 int RunInstall(SetupContextRecord& context) {
     CopyText(context.errorCaption, sizeof(context.errorCaption), "MOSSGATE Installation Error");

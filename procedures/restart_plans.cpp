@@ -71,10 +71,6 @@ bool ReadList(HKEY key, HeapBuffer& list, DWORD& cbList) {
 
 } // namespace
 
-bool PlanDeletionAtRestart(const wchar_t* path) {
-    return MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
-}
-
 void CancelDeletionsAtRestart(const wchar_t* const* paths, size_t count) {
     UniqueRegKey key;
     HeapBuffer list(0);

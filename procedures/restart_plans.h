@@ -9,9 +9,6 @@
 
 namespace mossgate {
 
-// Asks the system to delete the file or (empty) folder at its next start.
-bool PlanDeletionAtRestart(const wchar_t* path);
-
 // Takes out of the system's restart plans exactly the deletions whose source is one
 // of these paths' files or folders (by file identity, so any spelling of them);
 // every other plan stays whole and in order, and the list goes when nothing is

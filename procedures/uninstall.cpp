@@ -13,6 +13,7 @@
 #include "package/package_resource.h"
 #include "procedures/driver_setup_runner.h"
 #include "procedures/end_message.h"
+#include "procedures/install.h"
 #include "procedures/restart_plans.h"
 #include "procedures/shortcuts.h"
 
@@ -31,47 +32,49 @@ constexpr const char* PACKAGE_TEXT =
 constexpr const char* FOLDER_TEXT =
     "Failed to get target folder on system disk\nthanks to remove Mossgate manually...";
 
-// Whether the running program lies in the folder, by file identity: started
-// through a short name or another spelling, it is still the same folder.
-bool RunsFromFolder(const WCHAR* program, const WCHAR* folder) {
-    WCHAR programFolder[PATH_BYTES];
-    wmemcpy(programFolder, program, PATH_BYTES);
-    // Without a separator the text names the program's file, which is no folder.
-    if (WCHAR* separator = wcsrchr(programFolder, L'\\')) {
-        *separator = L'\0';
+// The copy's file name in the install folder, as the install named it.
+bool ReadCopyName(const SetupContextRecord& context, wchar_t* name, size_t cchName) {
+    WCHAR program[PATH_BYTES];
+    char copyPath[PATH_BYTES];
+    WCHAR copy[PATH_BYTES];
+    if (!ReadProgramPath(program, PATH_BYTES) ||
+        !BuildCopyPath(context, program, copyPath, sizeof(copyPath)) ||
+        !AnsiToWide(copyPath, copy, PATH_BYTES)) {
+        return false;
     }
-    return IsSameFileObject(programFolder, folder);
+    const WCHAR* separator = wcsrchr(copy, L'\\');
+    return separator != nullptr && CopyWideText(name, cchName, separator + 1);
 }
 
-// Run from the copy in the install folder (the uninstall entry's command), the
-// program cannot delete itself: the copy and the folder go at the next restart,
-// which the user is asked for anyway. A folder that is an administrator's link
-// stays, emptied, now and then.
-void RemoveInstallFolder(SetupContextRecord& context) {
+// The install folder with everything in it, the copy that the uninstall entry runs
+// last: it stays while anything else of the program's does. What cannot go now
+// goes at the restart (run from the copy, the program cannot delete itself), named
+// below the install folder as Program Files gives it, never by the path the program
+// was started through (a drive letter of the user's session, say, does not exist
+// then). A folder that is an administrator's link stays, emptied. True when nothing
+// of the program's stays unplanned.
+bool RemoveInstallFolder(const SetupContextRecord& context) {
     OwnFolder folder;
-    WCHAR program[PATH_BYTES];
-    WCHAR installFolder[PATH_BYTES];
     if (!OpenOwnFolder(context.installFolder, INSTALL_FOLDER_LEVELS,
                        LinkRuleIn(PlaceOwner::AdministratorsOnly), Missing::Fail, folder)) {
-        return;
+        return GetFileAttributesA(context.installFolder) == INVALID_FILE_ATTRIBUTES;
     }
-    const bool runningFromIt = ReadProgramPath(program, PATH_BYTES) &&
-                               AnsiToWide(context.installFolder, installFolder, PATH_BYTES) &&
-                               RunsFromFolder(program, installFolder);
-    RemoveOpenedFolder(folder);
-    // Named below the install folder as Program Files gives it, never by the path the
-    // program was started through: a drive letter of the user's session, say, does not
-    // exist when the system carries out its restart plans.
-    WCHAR copy[PATH_BYTES];
-    const WCHAR* separator = wcsrchr(program, L'\\');
-    if (runningFromIt && separator != nullptr &&
-        JoinWidePath(copy, PATH_BYTES, installFolder, separator + 1) &&
-        GetFileAttributesW(copy) != INVALID_FILE_ATTRIBUTES) {
-        PlanDeletionAtRestart(copy);
-        if (!folder.isLink) {
-            PlanDeletionAtRestart(installFolder);
-        }
+    WCHAR copyName[PATH_BYTES];
+    const bool named = ReadCopyName(context, copyName, PATH_BYTES);
+    return RemoveOpenedFolder(folder, Leftovers::GoAtRestart, named ? copyName : nullptr) !=
+           Removal::Stays;
+}
+
+// Everything of the program's but its drivers: the shortcuts, the install folder,
+// then the uninstall entry, only when nothing of the program's stays unplanned.
+// Until then the entry, and the install folder with the copy that it runs, stay
+// to finish the removal. True when the entry went.
+bool RemoveInstalledFiles(const SetupContextRecord& context) {
+    if (!RemoveStartMenuShortcuts() || !RemoveInstallFolder(context)) {
+        return false;
     }
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
+    return true;
 }
 
 // Each driver's setup program where it always ran, in the install folder: one that
@@ -115,17 +118,6 @@ int RunDriverSetupsForRemoval(SetupContextRecord& context) {
 
 } // namespace
 
-int DeletePackageFiles(const SetupContextRecord& context) {
-    for (const PackageEntry& entry : context.packageDirectory) {
-        char path[PATH_BYTES];
-        // A name that would leave the install folder is never deleted either.
-        if (BuildEntryTargetPath(path, sizeof(path), context.installFolder, entry)) {
-            DeleteFileA(path);
-        }
-    }
-    return 0;
-}
-
 int RunUninstall(SetupContextRecord& context) {
     CopyText(context.errorCaption, sizeof(context.errorCaption), "MOSSGATE Uninstallation Error");
     if (LoadPackageDirectory(context) != 0) {
@@ -140,13 +132,9 @@ int RunUninstall(SetupContextRecord& context) {
     if (const int result = RunDriverSetupsForRemoval(context)) {
         return result;
     }
-    DeletePackageFiles(context);
-    RemoveStartMenuShortcuts();
-    DeleteRegistryTree(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
-    if (ComposeInstallFolder(context, INSTALL_SUB_PATH) == 0 &&
-        OwnerOfFolder(context.installFolder) == PlaceOwner::AdministratorsOnly) {
-        RemoveInstallFolder(context);
-    }
+    // The package's files go with the rest of the install folder, through its handle:
+    // a deletion by path would delete what a link at such a name leads to.
+    RemoveInstalledFiles(context);
     context.installFolder[0] = '\0';
     if (silentMode == 0) {
         MessageBoxA(context.mainWindow, "Restart System to finish de-installation!",

@@ -14,7 +14,4 @@ constexpr int UNINSTALL_NO_PROGRAM_FILES = -2;
 // -1, -2 after END_FAILED; the driver setup runner's results otherwise.
 int RunUninstall(SetupContextRecord& context);
 
-// Deletes each package entry's file from the install folder. Always 0.
-int DeletePackageFiles(const SetupContextRecord& context);
-
 } // namespace mossgate

@@ -99,12 +99,11 @@ HRESULT CreateShortcut(const char* target, HANDLE folder, const char* name, cons
                : HRESULT_FROM_WIN32(ERROR_CANNOT_MAKE);
 }
 
-BOOL DeleteShortcut(HANDLE folder, const char* name) {
+Removal DeleteShortcut(const OwnFolder& folder, const char* name, Leftovers leftovers) {
     wchar_t fileName[ENTRY_NAME_CHARS];
-    return BuildLinkFileName(fileName, ENTRY_NAME_CHARS, name) &&
-                   DeleteFileInFolder(folder, fileName)
-               ? TRUE
-               : FALSE;
+    return BuildLinkFileName(fileName, ENTRY_NAME_CHARS, name)
+               ? RemoveFileInFolder(folder, fileName, leftovers)
+               : Removal::Stays;
 }
 
 } // namespace mossgate

@@ -3,6 +3,8 @@
 // calling thread.
 #pragma once
 
+#include "common/win32/folder_handles.h"
+
 #include <windows.h>
 
 #include <cstddef>
@@ -19,7 +21,7 @@ bool BuildLinkFileName(wchar_t* fileName, size_t cchFileName, const char* name);
 // of the last step that ran (0 on success).
 HRESULT CreateShortcut(const char* target, HANDLE folder, const char* name, const char* arguments);
 
-// Deletes "<name>.LNK" in the folder; nonzero when it is gone.
-BOOL DeleteShortcut(HANDLE folder, const char* name);
+// Deletes "<name>.LNK" in the opened folder as RemoveFileInFolder deletes a file.
+Removal DeleteShortcut(const OwnFolder& folder, const char* name, Leftovers leftovers);
 
 } // namespace mossgate

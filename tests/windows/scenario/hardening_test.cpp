@@ -141,16 +141,22 @@ TEST(LinkAtShortcut, NothingIsWrittenOrDeletedThroughIt) {
         EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
         ExpectUntouched(outside);
         EXPECT_TRUE(FileExists(menu + "\\MOSSGATE C Control Panel.LNK"));
-        for (const std::string& folder : {InstallFolder(), CommonStartMenuFolder()}) {
-            ASSERT_TRUE(MakeUnixLink(target, folder + "\\planted"));
+        // Also at the name of a file of the package.
+        const std::string links[] = {menu + "\\Readme.LNK", InstallFolder() + "\\planted",
+                                     CommonStartMenuFolder() + "\\planted",
+                                     InstallFolder() + "\\readme.txt"};
+        ASSERT_TRUE(DeleteFileA(links[3].c_str()));
+        for (const std::string& link : {links[1], links[2], links[3]}) {
+            ASSERT_TRUE(MakeUnixLink(target, link));
         }
         EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
         ExpectUntouched(outside);
         EXPECT_FALSE(UninstallKeyExists()) << "a link is nothing of the program's";
-        for (const std::string& link : {menu + "\\Readme.LNK", InstallFolder() + "\\planted",
-                                        CommonStartMenuFolder() + "\\planted"}) {
+        for (const std::string& link : links) {
             EXPECT_TRUE(FileExists(link)) << link << " is gone";
-            EXPECT_TRUE(RemoveFromUnixSide(link.substr(0, link.rfind('\\'))));
+        }
+        for (const std::string& folder : {menu, InstallFolder(), CommonStartMenuFolder()}) {
+            EXPECT_TRUE(RemoveFromUnixSide(folder));
         }
     }
 }

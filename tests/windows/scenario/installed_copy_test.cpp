@@ -38,15 +38,6 @@ void RemoveDriversByOtherMeans() {
     ASSERT_EQ(mossgate::ProbeInstalledDrivers(), 0);
 }
 
-size_t PlannedDeletions() {
-    const std::vector<std::wstring> plans = PendingRenames();
-    size_t count = 0;
-    for (size_t i = 1; i < plans.size(); i += 2) {
-        count += plans[i].empty() ? 1 : 0;
-    }
-    return count;
-}
-
 bool PendingRenamesValueExists() {
     return RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
                         L"PendingFileRenameOperations", RRF_RT_ANY, nullptr, nullptr,

@@ -327,6 +327,15 @@ std::vector<std::wstring> PendingRenames() {
     return texts;
 }
 
+size_t PlannedDeletions() {
+    const std::vector<std::wstring> plans = PendingRenames();
+    size_t count = 0;
+    for (size_t i = 1; i < plans.size(); i += 2) {
+        count += plans[i].empty() ? 1 : 0;
+    }
+    return count;
+}
+
 void SetPendingRenames(const std::vector<std::wstring>& texts) {
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) !=

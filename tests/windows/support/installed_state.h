@@ -74,6 +74,8 @@ bool SimulateRestart();
 // The texts of the restart plans (PendingFileRenameOperations), in order: source,
 // target, source, target... Empty when there are none.
 std::vector<std::wstring> PendingRenames();
+// How many of them are deletions (an empty target).
+size_t PlannedDeletions();
 // Replaces them (no texts: the value goes).
 void SetPendingRenames(const std::vector<std::wstring>& texts);
 

@@ -107,7 +107,7 @@ TEST(OwnFolders, FolderSwappedAfterItsCheckKeepsTheWorkWhereItWasOpened) {
 
     const char bytes[] = "link";
     ReplaceFileInFolder(folder.handle.Get(), L"new.txt", bytes, sizeof(bytes));
-    RemoveFolderContents(folder.handle.Get());
+    RemoveFolderContents(folder, Leftovers::Stay);
     ExpectUntouched(outside);
     EXPECT_TRUE(FileExists(base + "\\moved\\new.txt")) << "written where it was opened";
 }
@@ -134,7 +134,7 @@ TEST(OwnFolders, ReplacingNeverWritesThroughWhatStandsAtTheName) {
     ASSERT_TRUE(MakeUnixLink(outside + "\\a.txt", base + "\\file.LNK"));
     for (const wchar_t* name : {L"planted.LNK", L"file.LNK"}) {
         EXPECT_FALSE(ReplaceFileInFolder(folder.handle.Get(), name, bytes, 3));
-        EXPECT_FALSE(DeleteFileInFolder(folder.handle.Get(), name));
+        EXPECT_EQ(RemoveFileInFolder(folder, name, Leftovers::GoAtRestart), Removal::NotOurs);
     }
     ExpectUntouched(outside);
     EXPECT_TRUE(GetFileAttributesA((base + "\\planted.LNK").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)
@@ -158,8 +158,8 @@ TEST(OwnFolders, WalkPassesOverDotFoldersAndLinksAndStopsAtWhatStays) {
 
     OwnFolder opened;
     ASSERT_TRUE(OpenOwnFolder(tree.c_str(), 1, LinkRule::Refuse, Missing::Fail, opened));
-    EXPECT_FALSE(RemoveFolderContents(opened.handle.Get())) << "the dot folder and the link stay";
-    RemoveOpenedFolder(opened);
+    EXPECT_EQ(RemoveOpenedFolder(opened, Leftovers::Stay), Removal::NotOurs)
+        << "the dot folder and the links stay";
     ExpectUntouched(outside);
     EXPECT_TRUE(FileExists(tree + "\\.keep\\kept.txt"));
     EXPECT_TRUE(FileExists(tree + "\\link"));
@@ -168,19 +168,23 @@ TEST(OwnFolders, WalkPassesOverDotFoldersAndLinksAndStopsAtWhatStays) {
     EXPECT_TRUE(FileExists(tree + "\\sub\\file-link"));
     EXPECT_FALSE(FileExists(tree + "\\sub\\two.txt"));
 
-    // A file held without sharing cannot go, and its folder stays with it.
+    // A file held without sharing cannot go: the walk goes on past it, and where
+    // nothing may be planned for the restart, it and its folder stay.
     const std::string held = base + "\\H";
     CreateDirectoryA(held.c_str(), nullptr);
-    WriteWholeFile(held + "\\locked.txt", "x");
+    for (const char* name : {"\\a.txt", "\\locked.txt", "\\z.txt"}) {
+        WriteWholeFile(held + name, "x");
+    }
     UniqueHandle holder(CreateFileA((held + "\\locked.txt").c_str(), GENERIC_READ, 0, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder.Valid());
-    RemoveOwnFolder(held.c_str(), 1, LinkRule::Refuse);
+    ASSERT_TRUE(OpenOwnFolder(held.c_str(), 1, LinkRule::Refuse, Missing::Fail, opened));
+    EXPECT_EQ(RemoveOpenedFolder(opened, Leftovers::Stay), Removal::Stays);
     EXPECT_TRUE(FileExists(held + "\\locked.txt"));
+    EXPECT_FALSE(FileExists(held + "\\a.txt") || FileExists(held + "\\z.txt"));
     holder.Reset();
     ASSERT_TRUE(OpenOwnFolder(held.c_str(), 1, LinkRule::Refuse, Missing::Fail, opened));
-    EXPECT_TRUE(RemoveFolderContents(opened.handle.Get()));
-    RemoveOpenedFolder(opened);
+    EXPECT_EQ(RemoveOpenedFolder(opened, Leftovers::Stay), Removal::Gone);
     EXPECT_FALSE(FileExists(held));
 
     // Followed as the administrators' link, the folder it stands for is emptied and
