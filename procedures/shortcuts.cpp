@@ -88,6 +88,16 @@ void CreateStartMenuShortcuts(const SetupContextRecord& context) {
     });
 }
 
+bool AnyStartMenuFolder() {
+    bool found = false;
+    ForEachProgramsFolder([&found](const char* programsFolder, PlaceOwner) {
+        char menuFolder[START_MENU_BYTES];
+        found = found || (BuildStartMenuFolder(menuFolder, sizeof(menuFolder), programsFolder) &&
+                          GetFileAttributesA(menuFolder) != INVALID_FILE_ATTRIBUTES);
+    });
+    return found;
+}
+
 bool RemoveStartMenuShortcuts() {
     bool accounted = true;
     ForEachProgramsFolder([&accounted](const char* folder, PlaceOwner owner) {

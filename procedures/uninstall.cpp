@@ -31,6 +31,9 @@ constexpr const char* PACKAGE_TEXT =
     "download official package at\n" MOSSGATE_PUBLISHER_WEB_ADDRESS ".";
 constexpr const char* FOLDER_TEXT =
     "Failed to get target folder on system disk\nthanks to remove Mossgate manually...";
+constexpr const char* REMAINS_TEXT =
+    "Some files of the MOSSGATE Package could not be removed...\nclose the programs that use "
+    "them, then remove the package again.";
 
 // The copy's file name in the install folder, as the install named it.
 bool ReadCopyName(const SetupContextRecord& context, wchar_t* name, size_t cchName) {
@@ -116,6 +119,19 @@ int RunDriverSetupsForRemoval(SetupContextRecord& context) {
     return 0;
 }
 
+// The install folder, below Program Files where only administrators write.
+bool ComposeOwnInstallFolder(SetupContextRecord& context) {
+    return ComposeInstallFolder(context, INSTALL_SUB_PATH) == 0 &&
+           OwnerOfFolder(context.installFolder) == PlaceOwner::AdministratorsOnly;
+}
+
+void ShowRestartNotice(const SetupContextRecord& context) {
+    if (silentMode == 0) {
+        MessageBoxA(context.mainWindow, "Restart System to finish de-installation!",
+                    "REBOOT YOUR SYSTEM", MB_SYSTEMMODAL | MB_ICONWARNING);
+    }
+}
+
 } // namespace
 
 int RunUninstall(SetupContextRecord& context) {
@@ -123,10 +139,7 @@ int RunUninstall(SetupContextRecord& context) {
     if (LoadPackageDirectory(context) != 0) {
         return FailWith(context, PACKAGE_TEXT, UNINSTALL_PACKAGE_UNUSABLE);
     }
-    if (ComposeInstallFolder(context, INSTALL_SUB_PATH) != 0) {
-        return FailWith(context, FOLDER_TEXT, UNINSTALL_NO_PROGRAM_FILES);
-    }
-    if (OwnerOfFolder(context.installFolder) != PlaceOwner::AdministratorsOnly) {
+    if (!ComposeOwnInstallFolder(context)) {
         return FailWith(context, FOLDER_TEXT, UNINSTALL_NO_PROGRAM_FILES);
     }
     if (const int result = RunDriverSetupsForRemoval(context)) {
@@ -136,9 +149,24 @@ int RunUninstall(SetupContextRecord& context) {
     // a deletion by path would delete what a link at such a name leads to.
     RemoveInstalledFiles(context);
     context.installFolder[0] = '\0';
-    if (silentMode == 0) {
-        MessageBoxA(context.mainWindow, "Restart System to finish de-installation!",
-                    "REBOOT YOUR SYSTEM", MB_SYSTEMMODAL | MB_ICONWARNING);
+    ShowRestartNotice(context);
+    return 0;
+}
+
+int RemoveRemains(SetupContextRecord& context) {
+    CopyText(context.errorCaption, sizeof(context.errorCaption), "MOSSGATE Uninstallation Error");
+    if (!ComposeOwnInstallFolder(context)) {
+        return FailWith(context, FOLDER_TEXT, UNINSTALL_NO_PROGRAM_FILES);
+    }
+    const bool found = GetFileAttributesA(context.installFolder) != INVALID_FILE_ATTRIBUTES ||
+                       AnyStartMenuFolder() || MachineKeyExists(UNINSTALL_KEY);
+    const bool finished = !found || RemoveInstalledFiles(context);
+    context.installFolder[0] = '\0';
+    if (!finished) {
+        return FailWith(context, REMAINS_TEXT, UNINSTALL_REMAINS_LEFT);
+    }
+    if (found) {
+        ShowRestartNotice(context);
     }
     return 0;
 }
