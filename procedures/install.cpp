@@ -50,16 +50,36 @@ bool CopySetupProgram(const SetupContextRecord& context, char* copyPath, size_t 
     return IsSameFileObject(program, copy) || CopyWholeFile(program, copyPath) == 1;
 }
 
-// A removal run from the copy planned the copy and the install folder for deletion
-// at the next restart; installed again before it, both must stay.
+// A removal plans for the restart what it could not delete: the running copy, the
+// install folder, a file or shortcut held open. Installed again before that
+// restart, all of it must stay, and only that: the deletions of exactly these
+// entries are taken back.
 void KeepAfterRestart(const SetupContextRecord& context, const char* copyPath) {
-    WCHAR copy[PATH_BYTES];
-    WCHAR folder[PATH_BYTES];
-    if (AnsiToWide(copyPath, copy, PATH_BYTES) &&
-        AnsiToWide(context.installFolder, folder, PATH_BYTES)) {
-        const WCHAR* const ownPaths[] = {copy, folder};
-        CancelDeletionsAtRestart(ownPaths, 2);
+    constexpr size_t SHORTCUT_COUNT = sizeof(SHORTCUTS) / sizeof(SHORTCUTS[0]);
+    OwnEntries own(PACKAGE_ENTRY_COUNT + SHORTCUT_COUNT + 3);
+    own.Add(copyPath);
+    own.Add(context.installFolder);
+    for (const PackageEntry& entry : context.packageDirectory) {
+        char path[PATH_BYTES];
+        if (BuildEntryTargetPath(path, sizeof(path), context.installFolder, entry)) {
+            own.Add(path);
+        }
     }
+    // Where a user can write, nothing is ever planned.
+    char menuFolder[START_MENU_BYTES];
+    if (commonProgramsFolder[0] != '\0' &&
+        OwnerOfFolder(commonProgramsFolder) == PlaceOwner::AdministratorsOnly &&
+        BuildStartMenuFolder(menuFolder, sizeof(menuFolder), commonProgramsFolder)) {
+        own.Add(menuFolder);
+        for (const ShortcutName& shortcut : SHORTCUTS) {
+            char link[JOINED_PATH_UNITS];
+            if (JoinPath(link, sizeof(link), menuFolder, shortcut.name) &&
+                AppendText(link, sizeof(link), ".LNK")) {
+                own.Add(link);
+            }
+        }
+    }
+    CancelDeletionsAtRestart(own);
 }
 
 constexpr char QUIET_REMOVE_SWITCHES[] = " -h -u";

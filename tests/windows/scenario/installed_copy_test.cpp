@@ -91,6 +91,82 @@ TEST(RestartPlans, AnInstallBeforeTheRestartTakesBackExactlyItsOwnDeletions) {
     EXPECT_TRUE(UninstallKeyExists());
 }
 
+std::wstring Wide(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
+
+// The texts, each with its zero.
+std::wstring Texts(const std::vector<std::wstring>& texts) {
+    std::wstring value;
+    for (const std::wstring& text : texts) {
+        value += text + L'\0';
+    }
+    return value;
+}
+
+// Other software's restart plans, in every shape, beside the program's own
+// deletions in other spellings; in a second round with an empty source text and
+// more after it, which the restart never reads. Installed again from the copy, the
+// program takes out only its own deletions among the pairs the restart carries out
+// and keeps every other byte. The restart then carries out the others and leaves
+// the new install, whose uninstall entry still works.
+TEST(OtherSoftwaresRestartPlans, StayByteForByteAndTheRestartCarriesThemOut) {
+    const std::string maker = InstallFolder().substr(0, InstallFolder().rfind('\\'));
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    ASSERT_TRUE(MakeUnixLink(maker, "C:\\Alias"));
+    ASSERT_TRUE(GiveDriveLetter('S', maker));
+    ASSERT_TRUE(MakeUnixLink(InstallFolder(), "C:\\FolderLink"));
+    const std::wstring copy = L"\\??\\" + Wide(InstalledCopy());
+    wchar_t shortFolder[MAX_PATH];
+    ASSERT_NE(GetShortPathNameW(Wide(InstallFolder()).c_str(), shortFolder, MAX_PATH), 0u);
+    std::wstring lowerCopy = copy;
+    CharLowerW(lowerCopy.data());
+    const std::vector<std::wstring> own = {
+        copy, L"\\??\\" + std::wstring(shortFolder), lowerCopy,
+        L"\\??\\C:\\Alias\\MOSSGATE_CD_Pack",
+        L"\\??\\S:\\MOSSGATE_CD_Pack\\MOSSGATE_CD_Pack_Setup.exe"};
+    const std::vector<std::wstring> others = {
+        L"\\??\\C:\\FolderLink",    L"",                 // a link to the install folder
+        L"\\??\\C:\\CopyLink.exe",  L"",                 // a link to the copy
+        L"\\??\\C:\\Hard.exe",      L"",                 // another name of the copy
+        L"\\??\\C:\\unrelated.tmp", L"",                 // an existing file
+        L"\\??\\C:\\a.tmp",         L"!\\??\\C:\\b.tmp", // a rename
+    };
+    // Wine's restart reads only a list that ends with two zeros.
+    const std::wstring after = L'\0' + Texts({copy, L"", L"junk", L""});
+    for (const bool emptyTextBeforeTheEnd : {false, true}) {
+        SCOPED_TRACE(emptyTextBeforeTheEnd ? "an empty text before the end" : "pairs only");
+        ASSERT_EQ(RunSetup(InstalledCopy(), "-h -u"), std::optional<int32_t>(0));
+        ASSERT_TRUE(MakeUnixLink(InstalledCopy(), "C:\\CopyLink.exe"));
+        ASSERT_TRUE(CreateHardLinkA("C:\\Hard.exe", InstalledCopy().c_str(), nullptr));
+        for (const char* file : {"C:\\unrelated.tmp", "C:\\a.tmp"}) {
+            ASSERT_TRUE(WriteWholeFile(file, "x"));
+        }
+        std::wstring list;
+        for (size_t i = 0; i < own.size(); ++i) {
+            list += Texts({own[i], L"", others[2 * i], others[2 * i + 1]});
+        }
+        const std::wstring end = emptyTextBeforeTheEnd ? after : std::wstring(1, L'\0');
+        SetPendingRenamesValue(list + end);
+        ASSERT_EQ(RunSetup(InstalledCopy(), "-h -i"), std::optional<int32_t>(0));
+        EXPECT_EQ(PendingRenamesValue(), Texts(others) + end);
+
+        // Wine deletes what a link to a file leads to, Windows the link itself.
+        ASSERT_TRUE(RemoveFromUnixSide("C:\\CopyLink.exe"));
+        ASSERT_TRUE(SimulateRestart());
+        EXPECT_FALSE(FileExists("C:\\Hard.exe") || FileExists("C:\\unrelated.tmp") ||
+                     FileExists("C:\\a.tmp"));
+        EXPECT_TRUE(FileExists("C:\\b.tmp"));
+        EXPECT_TRUE(ReadWholeFile(InstalledCopy()) == ReadWholeFile(TwinPath()));
+        EXPECT_TRUE(FileExists(InstallFolder() + "\\readme.txt"));
+        ASSERT_TRUE(UninstallValue("QuietUninstallString").has_value());
+        EXPECT_EQ(RunCommandLine(*UninstallValue("QuietUninstallString")),
+                  std::optional<int32_t>(0));
+        ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+        DeleteFileA("C:\\b.tmp");
+    }
+}
+
 // The given plans, then one rename of a long made-up name, so that the list takes
 // exactly `cbList` bytes as stored (each text and the list end with a NUL).
 std::vector<std::wstring> PlansOfSize(std::vector<std::wstring> plans, size_t cbList) {

@@ -301,19 +301,30 @@ constexpr const wchar_t* kPendingRenames = L"PendingFileRenameOperations";
 
 } // namespace
 
+std::wstring PendingRenamesValue() {
+    DWORD cbValue = 0;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames,
+                     RRF_RT_REG_MULTI_SZ | RRF_NOEXPAND, nullptr, nullptr,
+                     &cbValue) != ERROR_SUCCESS) {
+        return L"";
+    }
+    std::wstring value(cbValue / sizeof(wchar_t), L'\0');
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS) {
+        return L"";
+    }
+    // RegQueryValueEx hands over the bytes as stored, with no terminator added.
+    RegQueryValueExW(key, kPendingRenames, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()),
+                     &cbValue);
+    RegCloseKey(key);
+    value.resize(cbValue / sizeof(wchar_t));
+    return value;
+}
+
 std::vector<std::wstring> PendingRenames() {
     std::vector<std::wstring> texts;
-    DWORD cbValue = 0;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames, RRF_RT_REG_MULTI_SZ,
-                     nullptr, nullptr, &cbValue) != ERROR_SUCCESS) {
-        return texts;
-    }
-    std::wstring value(cbValue / sizeof(wchar_t) + 2, L'\0');
-    cbValue = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames, RRF_RT_REG_MULTI_SZ,
-                     nullptr, value.data(), &cbValue) != ERROR_SUCCESS) {
-        return texts;
-    }
+    const std::wstring value = PendingRenamesValue() + L'\0';
     // Pairs end with an empty text; a target is empty too, so count pairs.
     size_t at = 0;
     while (at < value.size() && value[at] != L'\0') {
@@ -336,26 +347,29 @@ size_t PlannedDeletions() {
     return count;
 }
 
-void SetPendingRenames(const std::vector<std::wstring>& texts) {
+void SetPendingRenamesValue(const std::wstring& value) {
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) !=
         ERROR_SUCCESS) {
         return;
     }
-    if (texts.empty()) {
+    if (value.empty()) {
         RegDeleteValueW(key, kPendingRenames);
     } else {
-        std::wstring value;
-        for (const std::wstring& text : texts) {
-            value += text;
-            value.push_back(L'\0');
-        }
-        value.push_back(L'\0');
         RegSetValueExW(key, kPendingRenames, 0, REG_MULTI_SZ,
                        reinterpret_cast<const BYTE*>(value.data()),
                        static_cast<DWORD>(value.size() * sizeof(wchar_t)));
     }
     RegCloseKey(key);
+}
+
+void SetPendingRenames(const std::vector<std::wstring>& texts) {
+    std::wstring value;
+    for (const std::wstring& text : texts) {
+        value += text;
+        value.push_back(L'\0');
+    }
+    SetPendingRenamesValue(texts.empty() ? L"" : value + L'\0');
 }
 
 } // namespace mossgate::testing

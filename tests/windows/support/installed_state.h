@@ -71,6 +71,11 @@ bool TakeDriveLetter(char letter);
 // other start of the server carries them out before.
 bool SimulateRestart();
 
+// The restart plans' value exactly as stored, in UTF-16 units, or written so (an
+// empty one: the value goes).
+std::wstring PendingRenamesValue();
+void SetPendingRenamesValue(const std::wstring& value);
+
 // The texts of the restart plans (PendingFileRenameOperations), in order: source,
 // target, source, target... Empty when there are none.
 std::vector<std::wstring> PendingRenames();
