@@ -14,7 +14,6 @@
 #include "procedures/driver_setup_runner.h"
 #include "procedures/end_message.h"
 #include "procedures/install.h"
-#include "procedures/restart_plans.h"
 #include "procedures/shortcuts.h"
 
 #include <cwchar>

@@ -284,17 +284,19 @@ Removal RemoveSubfolder(HANDLE folder, const FolderEntry& entry, Walk& walk, int
     return FinishFolder(child.Get(), toDelete, contents, walk);
 }
 
+Removal RemoveListed(HANDLE folder, const FolderEntry& entry, Walk& walk, int depth) {
+    const bool isFolder = HasAttribute(entry.attributes, FILE_ATTRIBUTE_DIRECTORY);
+    if (IsLink(entry.attributes) || (isFolder && IsDotName(entry))) {
+        return Removal::NotOurs;
+    }
+    return isFolder ? RemoveSubfolder(folder, entry, walk, depth)
+                    : RemoveFile(folder, entry.name, walk);
+}
+
 Removal RemoveEntry(HANDLE folder, const FolderEntry& entry, Walk& walk, int depth) {
     const size_t cchBefore = walk.cchPath;
     const bool entered = EnterEntry(walk, entry.name);
-    Removal removal = Removal::NotOurs;
-    if (IsLink(entry.attributes)) {
-        removal = Removal::NotOurs;
-    } else if (HasAttribute(entry.attributes, FILE_ATTRIBUTE_DIRECTORY)) {
-        removal = IsDotName(entry) ? Removal::NotOurs : RemoveSubfolder(folder, entry, walk, depth);
-    } else {
-        removal = RemoveFile(folder, entry.name, walk);
-    }
+    const Removal removal = RemoveListed(folder, entry, walk, depth);
     LeaveEntry(walk, entered, cchBefore);
     return removal;
 }

@@ -169,22 +169,23 @@ TEST(OwnFolders, WalkPassesOverDotFoldersAndLinksAndStopsAtWhatStays) {
     EXPECT_FALSE(FileExists(tree + "\\sub\\two.txt"));
 
     // A file held without sharing cannot go: the walk goes on past it, and where
-    // nothing may be planned for the restart, it and its folder stay.
+    // nothing may be planned for the restart, it and its folder stay, and so does
+    // the file that is to go last (whatever its place in the listing).
     const std::string held = base + "\\H";
     CreateDirectoryA(held.c_str(), nullptr);
-    for (const char* name : {"\\a.txt", "\\locked.txt", "\\z.txt"}) {
+    for (const char* name : {"\\a.txt", "\\locked.txt", "\\z.txt", "\\last.exe"}) {
         WriteWholeFile(held + name, "x");
     }
     UniqueHandle holder(CreateFileA((held + "\\locked.txt").c_str(), GENERIC_READ, 0, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder.Valid());
     ASSERT_TRUE(OpenOwnFolder(held.c_str(), 1, LinkRule::Refuse, Missing::Fail, opened));
-    EXPECT_EQ(RemoveOpenedFolder(opened, Leftovers::Stay), Removal::Stays);
-    EXPECT_TRUE(FileExists(held + "\\locked.txt"));
+    EXPECT_EQ(RemoveOpenedFolder(opened, Leftovers::Stay, L"LAST.exe"), Removal::Stays);
+    EXPECT_TRUE(FileExists(held + "\\locked.txt") && FileExists(held + "\\last.exe"));
     EXPECT_FALSE(FileExists(held + "\\a.txt") || FileExists(held + "\\z.txt"));
     holder.Reset();
     ASSERT_TRUE(OpenOwnFolder(held.c_str(), 1, LinkRule::Refuse, Missing::Fail, opened));
-    EXPECT_EQ(RemoveOpenedFolder(opened, Leftovers::Stay), Removal::Gone);
+    EXPECT_EQ(RemoveOpenedFolder(opened, Leftovers::Stay, L"last.exe"), Removal::Gone);
     EXPECT_FALSE(FileExists(held));
 
     // Followed as the administrators' link, the folder it stands for is emptied and
