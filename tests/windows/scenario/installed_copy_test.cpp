@@ -117,6 +117,7 @@ TEST(OtherSoftwaresRestartPlans, StayByteForByteAndTheRestartCarriesThemOut) {
     ASSERT_TRUE(GiveDriveLetter('S', maker));
     ASSERT_TRUE(MakeUnixLink(InstallFolder(), "C:\\FolderLink"));
     const std::wstring copy = L"\\??\\" + Wide(InstalledCopy());
+    const std::wstring hardLink = L"\\??\\" + Wide(InstallFolder()) + L"\\Hard.exe";
     wchar_t shortFolder[MAX_PATH];
     ASSERT_NE(GetShortPathNameW(Wide(InstallFolder()).c_str(), shortFolder, MAX_PATH), 0u);
     std::wstring lowerCopy = copy;
@@ -126,11 +127,16 @@ TEST(OtherSoftwaresRestartPlans, StayByteForByteAndTheRestartCarriesThemOut) {
         L"\\??\\C:\\Alias\\MOSSGATE_CD_Pack",
         L"\\??\\S:\\MOSSGATE_CD_Pack\\MOSSGATE_CD_Pack_Setup.exe"};
     const std::vector<std::wstring> others = {
-        L"\\??\\C:\\FolderLink",    L"",                 // a link to the install folder
-        L"\\??\\C:\\CopyLink.exe",  L"",                 // a link to the copy
-        L"\\??\\C:\\Hard.exe",      L"",                 // another name of the copy
-        L"\\??\\C:\\unrelated.tmp", L"",                 // an existing file
-        L"\\??\\C:\\a.tmp",         L"!\\??\\C:\\b.tmp", // a rename
+        L"\\??\\C:\\FolderLink",
+        L"", // a link to the install folder
+        L"\\??\\C:\\CopyLink.exe",
+        L"", // a link to the copy
+        hardLink,
+        L"", // another name of the copy, beside it
+        L"\\??\\C:\\readme.txt",
+        L"", // named like a file of the package, elsewhere
+        L"\\??\\C:\\a.tmp",
+        L"!\\??\\C:\\b.tmp", // a rename
     };
     // Wine's restart reads only a list that ends with two zeros.
     const std::wstring after = L'\0' + Texts({copy, L"", L"junk", L""});
@@ -138,8 +144,9 @@ TEST(OtherSoftwaresRestartPlans, StayByteForByteAndTheRestartCarriesThemOut) {
         SCOPED_TRACE(emptyTextBeforeTheEnd ? "an empty text before the end" : "pairs only");
         ASSERT_EQ(RunSetup(InstalledCopy(), "-h -u"), std::optional<int32_t>(0));
         ASSERT_TRUE(MakeUnixLink(InstalledCopy(), "C:\\CopyLink.exe"));
-        ASSERT_TRUE(CreateHardLinkA("C:\\Hard.exe", InstalledCopy().c_str(), nullptr));
-        for (const char* file : {"C:\\unrelated.tmp", "C:\\a.tmp"}) {
+        ASSERT_TRUE(CreateHardLinkA((InstallFolder() + "\\Hard.exe").c_str(),
+                                    InstalledCopy().c_str(), nullptr));
+        for (const char* file : {"C:\\readme.txt", "C:\\a.tmp"}) {
             ASSERT_TRUE(WriteWholeFile(file, "x"));
         }
         std::wstring list;
@@ -154,7 +161,7 @@ TEST(OtherSoftwaresRestartPlans, StayByteForByteAndTheRestartCarriesThemOut) {
         // Wine deletes what a link to a file leads to, Windows the link itself.
         ASSERT_TRUE(RemoveFromUnixSide("C:\\CopyLink.exe"));
         ASSERT_TRUE(SimulateRestart());
-        EXPECT_FALSE(FileExists("C:\\Hard.exe") || FileExists("C:\\unrelated.tmp") ||
+        EXPECT_FALSE(FileExists(InstallFolder() + "\\Hard.exe") || FileExists("C:\\readme.txt") ||
                      FileExists("C:\\a.tmp"));
         EXPECT_TRUE(FileExists("C:\\b.tmp"));
         EXPECT_TRUE(ReadWholeFile(InstalledCopy()) == ReadWholeFile(TwinPath()));
