@@ -56,8 +56,9 @@ TEST(InstallFromTheInstalledCopy, TheCopyIsWholeAndTheEntryWritten) {
 }
 
 // A removal from the installed copy leaves the copy and its folder to the next
-// restart. An install before it takes exactly those two deletions back, so the
-// restart does not delete the new copy that the new entry names.
+// restart, with a file of the package and an all-users shortcut held open then. An
+// install before it takes exactly those deletions back, so the restart does not
+// delete what the new install put there.
 TEST(RestartPlans, AnInstallBeforeTheRestartTakesBackExactlyItsOwnDeletions) {
     WriteWholeFile("C:\\unrelated.tmp", "x");
     const std::vector<std::wstring> others = {
@@ -72,9 +73,20 @@ TEST(RestartPlans, AnInstallBeforeTheRestartTakesBackExactlyItsOwnDeletions) {
     };
     SetPendingRenames(others);
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
-    ASSERT_EQ(RunSetup(InstalledCopy(), "-h -u"), std::optional<int32_t>(0));
-    ASSERT_EQ(PlannedDeletions(), 5u) << "three of the others, the copy and the install folder";
-    EXPECT_FALSE(FileExists(InstallFolder() + "\\readme.txt"));
+    {
+        const std::string files[] = {InstallFolder() + "\\readme.txt",
+                                     CommonStartMenuFolder() + "\\" + kShortcutFiles[0]};
+        mossgate::UniqueHandle held[2];
+        for (size_t i = 0; i < 2; ++i) {
+            held[i].Reset(
+                CreateFileA(files[i].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(held[i].Valid()) << files[i];
+        }
+        ASSERT_EQ(RunSetup(InstalledCopy(), "-h -u"), std::optional<int32_t>(0));
+    }
+    ASSERT_EQ(PlannedDeletions(), 8u)
+        << "three of the others; the file, the shortcut, its folder, the copy, the install folder";
+    EXPECT_FALSE(FileExists(InstallFolder() + "\\kestrine_mossgatec_win10.sys"));
     EXPECT_FALSE(UninstallKeyExists());
 
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
