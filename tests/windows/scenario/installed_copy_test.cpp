@@ -130,6 +130,7 @@ TEST(OtherSoftwaresRestartPlans, StayByteForByteAndTheRestartCarriesThemOut) {
     ASSERT_TRUE(MakeUnixLink(InstallFolder(), "C:\\FolderLink"));
     const std::wstring copy = L"\\??\\" + Wide(InstalledCopy());
     const std::wstring hardLink = L"\\??\\" + Wide(InstallFolder()) + L"\\Hard.exe";
+    const std::wstring besideTheFolder = L"\\??\\" + Wide(maker) + L"\\readme.txt";
     wchar_t shortFolder[MAX_PATH];
     ASSERT_NE(GetShortPathNameW(Wide(InstallFolder()).c_str(), shortFolder, MAX_PATH), 0u);
     std::wstring lowerCopy = copy;
@@ -145,8 +146,8 @@ TEST(OtherSoftwaresRestartPlans, StayByteForByteAndTheRestartCarriesThemOut) {
         L"", // a link to the copy
         hardLink,
         L"", // another name of the copy, beside it
-        L"\\??\\C:\\readme.txt",
-        L"", // named like a file of the package, elsewhere
+        besideTheFolder,
+        L"", // named like a file of the package, beside the install folder
         L"\\??\\C:\\a.tmp",
         L"!\\??\\C:\\b.tmp", // a rename
     };
@@ -158,7 +159,7 @@ TEST(OtherSoftwaresRestartPlans, StayByteForByteAndTheRestartCarriesThemOut) {
         ASSERT_TRUE(MakeUnixLink(InstalledCopy(), "C:\\CopyLink.exe"));
         ASSERT_TRUE(CreateHardLinkA((InstallFolder() + "\\Hard.exe").c_str(),
                                     InstalledCopy().c_str(), nullptr));
-        for (const char* file : {"C:\\readme.txt", "C:\\a.tmp"}) {
+        for (const std::string& file : {maker + "\\readme.txt", std::string("C:\\a.tmp")}) {
             ASSERT_TRUE(WriteWholeFile(file, "x"));
         }
         std::wstring list;
@@ -173,8 +174,8 @@ TEST(OtherSoftwaresRestartPlans, StayByteForByteAndTheRestartCarriesThemOut) {
         // Wine deletes what a link to a file leads to, Windows the link itself.
         ASSERT_TRUE(RemoveFromUnixSide("C:\\CopyLink.exe"));
         ASSERT_TRUE(SimulateRestart());
-        EXPECT_FALSE(FileExists(InstallFolder() + "\\Hard.exe") || FileExists("C:\\readme.txt") ||
-                     FileExists("C:\\a.tmp"));
+        EXPECT_FALSE(FileExists(InstallFolder() + "\\Hard.exe") ||
+                     FileExists(maker + "\\readme.txt") || FileExists("C:\\a.tmp"));
         EXPECT_TRUE(FileExists("C:\\b.tmp"));
         EXPECT_TRUE(ReadWholeFile(InstalledCopy()) == ReadWholeFile(TwinPath()));
         EXPECT_TRUE(FileExists(InstallFolder() + "\\readme.txt"));
