@@ -6,6 +6,7 @@
 #include "common/win32/file_system.h"
 #include "common/win32/module_version.h"
 #include "common/win32/registry.h"
+#include "common/win32/shell_link.h"
 #include "common/win32/wide_text.h"
 #include "env/folders.h"
 #include "env/places.h"
@@ -74,7 +75,7 @@ void KeepAfterRestart(const SetupContextRecord& context, const char* copyPath) {
         for (const ShortcutName& shortcut : SHORTCUTS) {
             char link[JOINED_PATH_UNITS];
             if (JoinPath(link, sizeof(link), menuFolder, shortcut.name) &&
-                AppendText(link, sizeof(link), ".LNK")) {
+                AppendText(link, sizeof(link), LINK_FILE_SUFFIX)) {
                 own.Add(link);
             }
         }

@@ -65,7 +65,7 @@ HRESULT SaveToMemory(IShellLinkA* link, HeapBuffer& bytes) {
 
 bool BuildLinkFileName(wchar_t* fileName, size_t cchFileName, const char* name) {
     char text[ENTRY_NAME_CHARS];
-    return CopyText(text, sizeof(text), name) && AppendText(text, sizeof(text), ".LNK") &&
+    return CopyText(text, sizeof(text), name) && AppendText(text, sizeof(text), LINK_FILE_SUFFIX) &&
            AnsiToWide(text, fileName, cchFileName);
 }
 

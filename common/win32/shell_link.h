@@ -11,6 +11,9 @@
 
 namespace mossgate {
 
+// What follows a shortcut's name in its file's name.
+constexpr const char* LINK_FILE_SUFFIX = ".LNK";
+
 // "<name>.LNK" in UTF-16; false when it does not fit.
 bool BuildLinkFileName(wchar_t* fileName, size_t cchFileName, const char* name);
 
