@@ -197,13 +197,16 @@ void OnLeftButtonDown(HWND window, LPARAM position) {
 }
 
 // Removal when a driver was found, whichever switch was given; else the install,
-// waited for, with "-i"; else nothing. The result becomes the exit code.
+// waited for, with "-i"; else, with "-u", the removal of whatever an interrupted
+// run left of the program's own. The result becomes the exit code.
 void OnCommandLineRun() {
     int result = 0;
     if (SetupContext.driverInstalled != 0) {
         result = RunUninstall(SetupContext);
     } else if (installRequested == 1) {
         result = StartWorker(SetupContext, WorkerWait::UntilEnded);
+    } else {
+        result = RemoveRemains(SetupContext);
     }
     ShowQueuedEndBoxes();
     ReleaseDrawingObjects(SetupContext);

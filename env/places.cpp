@@ -107,4 +107,8 @@ LinkRule LinkRuleIn(PlaceOwner owner) {
     return owner == PlaceOwner::AdministratorsOnly ? LinkRule::Follow : LinkRule::Refuse;
 }
 
+Leftovers LeftoversIn(PlaceOwner owner) {
+    return owner == PlaceOwner::AdministratorsOnly ? Leftovers::GoAtRestart : Leftovers::Stay;
+}
+
 } // namespace mossgate

@@ -18,4 +18,7 @@ PlaceOwner OwnerOfFolder(const char* folder);
 // How links at the program's own folder levels are taken in a place of that owner.
 LinkRule LinkRuleIn(PlaceOwner owner);
 
+// What a removal does there with what it cannot delete now.
+Leftovers LeftoversIn(PlaceOwner owner);
+
 } // namespace mossgate

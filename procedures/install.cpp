@@ -6,6 +6,7 @@
 #include "common/win32/file_system.h"
 #include "common/win32/module_version.h"
 #include "common/win32/registry.h"
+#include "common/win32/shell_link.h"
 #include "common/win32/wide_text.h"
 #include "env/folders.h"
 #include "env/places.h"
@@ -35,20 +36,6 @@ constexpr const char* COPY_TEXT =
     "Failed to copy file(s) to destination folder...\nInstallation package might be "
     "corrupted\nthanks to download official package at\n" MOSSGATE_PUBLISHER_WEB_ADDRESS ".";
 
-// The copy's path in the install folder: named like the program unless that name
-// has no exact ANSI form (the uninstall entry is ANSI text).
-bool BuildCopyPath(const SetupContextRecord& context, const WCHAR* program, char* copyPath,
-                   size_t cbCopyPath) {
-    const WCHAR* separator = wcsrchr(program, L'\\');
-    char fileName[PATH_BYTES];
-    if (!WideToAnsiExactly(separator != nullptr ? separator + 1 : program, fileName,
-                           sizeof(fileName)) ||
-        fileName[0] == '\0') {
-        CopyText(fileName, sizeof(fileName), SETUP_PROGRAM_FILE_NAME);
-    }
-    return JoinPath(copyPath, cbCopyPath, context.installFolder, fileName);
-}
-
 // Copies the running program, read by its exact path, into the install folder.
 // Started from that copy itself (by whatever name), there is nothing to copy: no
 // system replaces a running program's file, and the copy is whole already. False
@@ -64,16 +51,36 @@ bool CopySetupProgram(const SetupContextRecord& context, char* copyPath, size_t 
     return IsSameFileObject(program, copy) || CopyWholeFile(program, copyPath) == 1;
 }
 
-// A removal run from the copy planned the copy and the install folder for deletion
-// at the next restart; installed again before it, both must stay.
+// A removal plans for the restart what it could not delete: the running copy, the
+// install folder, a file or shortcut held open. Installed again before that
+// restart, all of it must stay, and only that: the deletions of exactly these
+// entries are taken back.
 void KeepAfterRestart(const SetupContextRecord& context, const char* copyPath) {
-    WCHAR copy[PATH_BYTES];
-    WCHAR folder[PATH_BYTES];
-    if (AnsiToWide(copyPath, copy, PATH_BYTES) &&
-        AnsiToWide(context.installFolder, folder, PATH_BYTES)) {
-        const WCHAR* const ownPaths[] = {copy, folder};
-        CancelDeletionsAtRestart(ownPaths, 2);
+    constexpr size_t SHORTCUT_COUNT = sizeof(SHORTCUTS) / sizeof(SHORTCUTS[0]);
+    OwnEntries own(PACKAGE_ENTRY_COUNT + SHORTCUT_COUNT + 3);
+    own.Add(copyPath);
+    own.Add(context.installFolder);
+    for (const PackageEntry& entry : context.packageDirectory) {
+        char path[PATH_BYTES];
+        if (BuildEntryTargetPath(path, sizeof(path), context.installFolder, entry)) {
+            own.Add(path);
+        }
     }
+    // Where a user can write, nothing is ever planned.
+    char menuFolder[START_MENU_BYTES];
+    if (commonProgramsFolder[0] != '\0' &&
+        OwnerOfFolder(commonProgramsFolder) == PlaceOwner::AdministratorsOnly &&
+        BuildStartMenuFolder(menuFolder, sizeof(menuFolder), commonProgramsFolder)) {
+        own.Add(menuFolder);
+        for (const ShortcutName& shortcut : SHORTCUTS) {
+            char link[JOINED_PATH_UNITS];
+            if (JoinPath(link, sizeof(link), menuFolder, shortcut.name) &&
+                AppendText(link, sizeof(link), LINK_FILE_SUFFIX)) {
+                own.Add(link);
+            }
+        }
+    }
+    CancelDeletionsAtRestart(own);
 }
 
 constexpr char QUIET_REMOVE_SWITCHES[] = " -h -u";
@@ -121,6 +128,18 @@ void WriteUninstallEntry(const SetupContextRecord& context, const char* copyPath
 }
 
 } // namespace
+
+bool BuildCopyPath(const SetupContextRecord& context, const wchar_t* program, char* copyPath,
+                   size_t cbCopyPath) {
+    const wchar_t* separator = wcsrchr(program, L'\\');
+    char fileName[PATH_BYTES];
+    if (!WideToAnsiExactly(separator != nullptr ? separator + 1 : program, fileName,
+                           sizeof(fileName)) ||
+        fileName[0] == '\0') {
+        CopyText(fileName, sizeof(fileName), SETUP_PROGRAM_FILE_NAME);
+    }
+    return JoinPath(copyPath, cbCopyPath, context.installFolder, fileName);
+}
 
 int RunInstall(SetupContextRecord& context) {
     CopyText(context.errorCaption, sizeof(context.errorCaption), "MOSSGATE Installation Error");

@@ -15,4 +15,10 @@ constexpr int INSTALL_PROGRAM_NOT_COPIED = -11;
 // the driver setup runner's results).
 int RunInstall(SetupContextRecord& context);
 
+// The path of the program's copy in the install folder: named like the running
+// program (its exact path in `program`) unless that name has no exact ANSI form
+// (the uninstall entry is ANSI text). False when it does not fit.
+bool BuildCopyPath(const SetupContextRecord& context, const wchar_t* program, char* copyPath,
+                   size_t cbCopyPath);
+
 } // namespace mossgate

@@ -36,28 +36,36 @@ void CreateShortcutsBelow(const SetupContextRecord& context, const char* program
     }
 }
 
-void RemoveShortcutsBelow(const char* programsFolder, LinkRule rule) {
+// The three shortcuts first (a walk may end at its bound), then their folder with
+// whatever else it holds, what cannot go now planned for the restart where that is
+// safe. True when nothing of the program's stays unplanned: where a user can
+// write, the three shortcuts (whatever else is there may be the user's); where
+// only administrators write, anything.
+bool RemoveShortcutsBelow(const char* programsFolder, PlaceOwner owner) {
     OwnFolder folder;
-    if (!OpenStartMenuFolder(programsFolder, rule, Missing::Fail, folder)) {
-        return;
+    if (!OpenStartMenuFolder(programsFolder, LinkRuleIn(owner), Missing::Fail, folder)) {
+        return true;
     }
+    bool shortcutsGone = true;
     for (const ShortcutName& shortcut : SHORTCUTS) {
-        DeleteShortcut(folder.handle.Get(), shortcut.name);
+        shortcutsGone = DeleteShortcut(folder, shortcut.name, Leftovers::Stay) != Removal::Stays &&
+                        shortcutsGone;
     }
-    RemoveOpenedFolder(folder);
+    const Removal rest = RemoveOpenedFolder(folder, LeftoversIn(owner));
+    return owner == PlaceOwner::AdministratorsOnly ? rest != Removal::Stays : shortcutsGone;
 }
 
 // Runs `action` on the per-user Programs folder, then on the all-users one, with
-// the rule for links there; a location that is missing or empty is skipped. The
-// per-user folder is the user's whatever it names: the user sets it.
+// the owner of each; a location that is missing or empty is skipped. The per-user
+// folder is the user's whatever it names: the user sets it.
 template <typename Action> void ForEachProgramsFolder(Action action) {
     char programsFolder[START_MENU_BYTES];
     if (ReadUserProgramsFolder(programsFolder, sizeof(programsFolder)) == 1) {
-        action(programsFolder, LinkRuleIn(PlaceOwner::OrdinaryUsers));
+        action(programsFolder, PlaceOwner::OrdinaryUsers);
     }
     if (CopyText(programsFolder, sizeof(programsFolder), commonProgramsFolder) &&
         programsFolder[0] != '\0') {
-        action(programsFolder, LinkRuleIn(OwnerOfFolder(programsFolder)));
+        action(programsFolder, OwnerOfFolder(programsFolder));
     }
 }
 
@@ -75,13 +83,27 @@ bool BuildStartMenuFolder(char* folder, size_t cbFolder, const char* programsFol
 }
 
 void CreateStartMenuShortcuts(const SetupContextRecord& context) {
-    ForEachProgramsFolder([&context](const char* folder, LinkRule rule) {
-        CreateShortcutsBelow(context, folder, rule);
+    ForEachProgramsFolder([&context](const char* folder, PlaceOwner owner) {
+        CreateShortcutsBelow(context, folder, LinkRuleIn(owner));
     });
 }
 
-void RemoveStartMenuShortcuts() {
-    ForEachProgramsFolder(RemoveShortcutsBelow);
+bool AnyStartMenuFolder() {
+    bool found = false;
+    ForEachProgramsFolder([&found](const char* programsFolder, PlaceOwner) {
+        char menuFolder[START_MENU_BYTES];
+        found = found || (BuildStartMenuFolder(menuFolder, sizeof(menuFolder), programsFolder) &&
+                          GetFileAttributesA(menuFolder) != INVALID_FILE_ATTRIBUTES);
+    });
+    return found;
+}
+
+bool RemoveStartMenuShortcuts() {
+    bool accounted = true;
+    ForEachProgramsFolder([&accounted](const char* folder, PlaceOwner owner) {
+        accounted = RemoveShortcutsBelow(folder, owner) && accounted;
+    });
+    return accounted;
 }
 
 } // namespace mossgate

@@ -19,7 +19,12 @@ bool BuildStartMenuFolder(char* folder, size_t cbFolder, const char* programsFol
 // or cannot be made is skipped. COM must be initialised on the calling thread.
 void CreateStartMenuShortcuts(const SetupContextRecord& context);
 
-// The three shortcuts and their folder in both locations, as far as they go.
-void RemoveStartMenuShortcuts();
+// Whether the Start-menu folder exists in either location.
+bool AnyStartMenuFolder();
+
+// The three shortcuts and their folder in both locations, as far as they go; what
+// cannot go now goes at the restart where only administrators write. True when
+// none of the shortcuts stays unplanned.
+bool RemoveStartMenuShortcuts();
 
 } // namespace mossgate

@@ -13,7 +13,7 @@
 #include "package/package_resource.h"
 #include "procedures/driver_setup_runner.h"
 #include "procedures/end_message.h"
-#include "procedures/restart_plans.h"
+#include "procedures/install.h"
 #include "procedures/shortcuts.h"
 
 #include <cwchar>
@@ -30,41 +30,53 @@ constexpr const char* PACKAGE_TEXT =
     "download official package at\n" MOSSGATE_PUBLISHER_WEB_ADDRESS ".";
 constexpr const char* FOLDER_TEXT =
     "Failed to get target folder on system disk\nthanks to remove Mossgate manually...";
+constexpr const char* REMAINS_TEXT =
+    "Some files of the MOSSGATE Package could not be removed...\nclose the programs that use "
+    "them, then remove the package again.";
 
-// Whether the running program lies in the folder, by file identity: started
-// through a short name or another spelling, it is still the same folder.
-bool RunsFromFolder(const WCHAR* program, const WCHAR* folder) {
-    WCHAR programFolder[PATH_BYTES];
-    wmemcpy(programFolder, program, PATH_BYTES);
-    // Without a separator the text names the program's file, which is no folder.
-    if (WCHAR* separator = wcsrchr(programFolder, L'\\')) {
-        *separator = L'\0';
+// The copy's file name in the install folder, as the install named it.
+bool ReadCopyName(const SetupContextRecord& context, wchar_t* name, size_t cchName) {
+    WCHAR program[PATH_BYTES];
+    char copyPath[PATH_BYTES];
+    WCHAR copy[PATH_BYTES];
+    if (!ReadProgramPath(program, PATH_BYTES) ||
+        !BuildCopyPath(context, program, copyPath, sizeof(copyPath)) ||
+        !AnsiToWide(copyPath, copy, PATH_BYTES)) {
+        return false;
     }
-    return IsSameFileObject(programFolder, folder);
+    const WCHAR* separator = wcsrchr(copy, L'\\');
+    return separator != nullptr && CopyWideText(name, cchName, separator + 1);
 }
 
-// Run from the copy in the install folder (the uninstall entry's command), the
-// program cannot delete itself: the copy and the folder go at the next restart,
-// which the user is asked for anyway. A folder that is an administrator's link
-// stays, emptied, now and then.
-void RemoveInstallFolder(SetupContextRecord& context) {
+// The install folder with everything in it, the copy that the uninstall entry runs
+// last: it stays while anything else of the program's does. What cannot go now
+// goes at the restart (run from the copy, the program cannot delete itself), named
+// below the install folder as Program Files gives it, never by the path the program
+// was started through (a drive letter of the user's session, say, does not exist
+// then). A folder that is an administrator's link stays, emptied. True when nothing
+// of the program's stays unplanned.
+bool RemoveInstallFolder(const SetupContextRecord& context) {
     OwnFolder folder;
-    WCHAR program[PATH_BYTES];
-    WCHAR installFolder[PATH_BYTES];
     if (!OpenOwnFolder(context.installFolder, INSTALL_FOLDER_LEVELS,
                        LinkRuleIn(PlaceOwner::AdministratorsOnly), Missing::Fail, folder)) {
-        return;
+        return GetFileAttributesA(context.installFolder) == INVALID_FILE_ATTRIBUTES;
     }
-    const bool runningFromIt = ReadProgramPath(program, PATH_BYTES) &&
-                               AnsiToWide(context.installFolder, installFolder, PATH_BYTES) &&
-                               RunsFromFolder(program, installFolder);
-    RemoveOpenedFolder(folder);
-    if (runningFromIt && GetFileAttributesW(program) != INVALID_FILE_ATTRIBUTES) {
-        PlanDeletionAtRestart(program);
-        if (!folder.isLink) {
-            PlanDeletionAtRestart(installFolder);
-        }
+    WCHAR copyName[PATH_BYTES];
+    const bool named = ReadCopyName(context, copyName, PATH_BYTES);
+    return RemoveOpenedFolder(folder, Leftovers::GoAtRestart, named ? copyName : nullptr) !=
+           Removal::Stays;
+}
+
+// Everything of the program's but its drivers: the shortcuts, the install folder,
+// then the uninstall entry, only when nothing of the program's stays unplanned.
+// Until then the entry, and the install folder with the copy that it runs, stay
+// to finish the removal. True when the entry went.
+bool RemoveInstalledFiles(const SetupContextRecord& context) {
+    if (!RemoveStartMenuShortcuts() || !RemoveInstallFolder(context)) {
+        return false;
     }
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
+    return true;
 }
 
 // Each driver's setup program where it always ran, in the install folder: one that
@@ -106,44 +118,54 @@ int RunDriverSetupsForRemoval(SetupContextRecord& context) {
     return 0;
 }
 
-} // namespace
-
-int DeletePackageFiles(const SetupContextRecord& context) {
-    for (const PackageEntry& entry : context.packageDirectory) {
-        char path[PATH_BYTES];
-        // A name that would leave the install folder is never deleted either.
-        if (BuildEntryTargetPath(path, sizeof(path), context.installFolder, entry)) {
-            DeleteFileA(path);
-        }
-    }
-    return 0;
+// The install folder, below Program Files where only administrators write.
+bool ComposeOwnInstallFolder(SetupContextRecord& context) {
+    return ComposeInstallFolder(context, INSTALL_SUB_PATH) == 0 &&
+           OwnerOfFolder(context.installFolder) == PlaceOwner::AdministratorsOnly;
 }
+
+void ShowRestartNotice(const SetupContextRecord& context) {
+    if (silentMode == 0) {
+        MessageBoxA(context.mainWindow, "Restart System to finish de-installation!",
+                    "REBOOT YOUR SYSTEM", MB_SYSTEMMODAL | MB_ICONWARNING);
+    }
+}
+
+} // namespace
 
 int RunUninstall(SetupContextRecord& context) {
     CopyText(context.errorCaption, sizeof(context.errorCaption), "MOSSGATE Uninstallation Error");
     if (LoadPackageDirectory(context) != 0) {
         return FailWith(context, PACKAGE_TEXT, UNINSTALL_PACKAGE_UNUSABLE);
     }
-    if (ComposeInstallFolder(context, INSTALL_SUB_PATH) != 0) {
-        return FailWith(context, FOLDER_TEXT, UNINSTALL_NO_PROGRAM_FILES);
-    }
-    if (OwnerOfFolder(context.installFolder) != PlaceOwner::AdministratorsOnly) {
+    if (!ComposeOwnInstallFolder(context)) {
         return FailWith(context, FOLDER_TEXT, UNINSTALL_NO_PROGRAM_FILES);
     }
     if (const int result = RunDriverSetupsForRemoval(context)) {
         return result;
     }
-    DeletePackageFiles(context);
-    RemoveStartMenuShortcuts();
-    DeleteRegistryTree(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
-    if (ComposeInstallFolder(context, INSTALL_SUB_PATH) == 0 &&
-        OwnerOfFolder(context.installFolder) == PlaceOwner::AdministratorsOnly) {
-        RemoveInstallFolder(context);
-    }
+    // The package's files go with the rest of the install folder, through its handle:
+    // a deletion by path would delete what a link at such a name leads to.
+    RemoveInstalledFiles(context);
     context.installFolder[0] = '\0';
-    if (silentMode == 0) {
-        MessageBoxA(context.mainWindow, "Restart System to finish de-installation!",
-                    "REBOOT YOUR SYSTEM", MB_SYSTEMMODAL | MB_ICONWARNING);
+    ShowRestartNotice(context);
+    return 0;
+}
+
+int RemoveRemains(SetupContextRecord& context) {
+    CopyText(context.errorCaption, sizeof(context.errorCaption), "MOSSGATE Uninstallation Error");
+    if (!ComposeOwnInstallFolder(context)) {
+        return FailWith(context, FOLDER_TEXT, UNINSTALL_NO_PROGRAM_FILES);
+    }
+    const bool found = GetFileAttributesA(context.installFolder) != INVALID_FILE_ATTRIBUTES ||
+                       AnyStartMenuFolder() || MachineKeyExists(UNINSTALL_KEY);
+    const bool finished = !found || RemoveInstalledFiles(context);
+    context.installFolder[0] = '\0';
+    if (!finished) {
+        return FailWith(context, REMAINS_TEXT, UNINSTALL_REMAINS_LEFT);
+    }
+    if (found) {
+        ShowRestartNotice(context);
     }
     return 0;
 }

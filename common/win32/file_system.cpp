@@ -106,6 +106,10 @@ bool IsSameFileObject(const wchar_t* first, const wchar_t* second) {
            a.index == b.index;
 }
 
+bool PlanDeletionAtRestart(const wchar_t* path) {
+    return MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+}
+
 int ProbeReadable(const char* path) {
     UniqueHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -40,4 +40,9 @@ bool ReadProgramPath(wchar_t* path, size_t cchPath);
 // True when both paths lead to one existing file or folder.
 bool IsSameFileObject(const wchar_t* first, const wchar_t* second);
 
+// Asks the system to delete the file or (then empty) folder at its next start, by
+// this path, with the system's rights: only for paths that an ordinary user cannot
+// change.
+bool PlanDeletionAtRestart(const wchar_t* path);
+
 } // namespace mossgate

@@ -6,6 +6,7 @@
 // handle of the one above.
 #pragma once
 
+#include "common/portable/path_text.h"
 #include "common/win32/holders.h"
 
 #include <windows.h>
@@ -31,6 +32,28 @@ struct OwnFolder {
     UniqueHandle parent;
     wchar_t name[256] = L"";
     uint64_t fileId = 0;
+    // The path it was opened by, which the system's folders give: the names under
+    // which what a removal leaves is planned for deletion at the restart.
+    wchar_t path[PATH_UNITS] = L"";
+};
+
+// What a removal does with an entry of its own that it cannot delete now (held
+// open, a running program, somebody's current folder).
+enum class Leftovers {
+    // Left: where an ordinary user can write, the restart (which deletes by path,
+    // with the system's rights) would follow any link put on the path by then.
+    Stay,
+    // Planned for deletion at the next restart, after what is in it.
+    GoAtRestart,
+};
+
+// How a removal ended for an entry, or for a folder with everything in it; each
+// worse than the one before.
+enum class Removal {
+    Gone,      // deleted now, or it was not there
+    AtRestart, // it, or what is left of it, goes at the next restart
+    NotOurs,   // kept: it is, or holds, a link or a folder whose name begins with "."
+    Stays,     // something could be neither deleted nor planned
 };
 
 // Opens the last `ownLevels` components of the ANSI path as described above. With
@@ -46,25 +69,28 @@ bool OpenOwnFolder(const char* path, int ownLevels, LinkRule rule, Missing missi
 // not every byte was written.
 bool ReplaceFileInFolder(HANDLE folder, const wchar_t* name, const void* bytes, size_t cbBytes);
 
-// Deletes the file `name` in the folder; true when it is gone. A link is left alone.
-bool DeleteFileInFolder(HANDLE folder, const wchar_t* name);
+// Deletes the file `name` in the opened folder, its read-only, hidden and system
+// attributes cleared first, or else deals with it as `leftovers` says. A link is
+// left alone (NotOurs).
+Removal RemoveFileInFolder(const OwnFolder& folder, const wchar_t* name, Leftovers leftovers);
 
-// Removes the folder's files and subfolders as far as it can: subfolders whose name
-// begins with "." are passed over (so their parent stays), links are neither
-// entered nor removed (nor what they lead to), and the first entry that cannot be
-// removed ends the walk of
-// its folder. The walk looks at no more than a fixed number of entries and levels
-// in all, so it ends even while somebody keeps adding entries. The folder itself
-// stays. True when every entry went.
-bool RemoveFolderContents(HANDLE folder);
+// Removes the folder's files and subfolders, each as RemoveFileInFolder does a
+// file, going on past what stays: subfolders whose name begins with "." are passed
+// over (so their parent stays), links are neither entered nor removed (nor what
+// they lead to), and a subfolder goes (now or at the restart) when what is in it
+// goes. The walk looks at no more than a fixed number of entries and levels in
+// all, so it ends even while somebody keeps adding entries. The folder itself
+// stays. The worst end of any entry.
+Removal RemoveFolderContents(const OwnFolder& folder, Leftovers leftovers);
 
 // Removes an opened own folder with its contents, then closes it; a followed link
-// is emptied but stays. The folder stays too when anything is left in it, or when
-// its name there no longer leads to it.
-void RemoveOpenedFolder(OwnFolder& folder);
+// is emptied but stays. The file named `last` (may be null) goes after everything
+// else in the folder, and only when nothing else stays. The folder stays too when
+// anything is left in it, or when its name there no longer leads to it.
+Removal RemoveOpenedFolder(OwnFolder& folder, Leftovers leftovers, const wchar_t* last = nullptr);
 
-// Opens the own folder, then removes it so; nothing is done when it cannot be
-// opened under the rule.
+// Opens the own folder, then removes it so, leaving what cannot go now; nothing is
+// done when it cannot be opened under the rule.
 void RemoveOwnFolder(const char* path, int ownLevels, LinkRule rule);
 
 } // namespace mossgate

@@ -28,6 +28,7 @@ constexpr ULONG NT_FILE_NON_DIRECTORY_FILE = 0x00000040;
 constexpr ULONG NT_FILE_OPEN_REPARSE_POINT = 0x00200000;
 constexpr NtStatus STATUS_NO_MORE_FILES = static_cast<NtStatus>(0x80000006L);
 
+constexpr auto FILE_BASIC_INFORMATION_CLASS = static_cast<FILE_INFORMATION_CLASS>(4);
 constexpr auto FILE_INTERNAL_INFORMATION_CLASS = static_cast<FILE_INFORMATION_CLASS>(6);
 constexpr auto FILE_DISPOSITION_INFORMATION_CLASS = static_cast<FILE_INFORMATION_CLASS>(13);
 constexpr auto FILE_ATTRIBUTE_TAG_INFORMATION_CLASS = static_cast<FILE_INFORMATION_CLASS>(35);
@@ -36,8 +37,9 @@ constexpr auto FILE_ID_BOTH_DIRECTORY_INFORMATION_CLASS = static_cast<FILE_INFOR
 constexpr ACCESS_MASK WORK_FOLDER_ACCESS = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_ADD_FILE |
                                            FILE_ADD_SUBDIRECTORY | FILE_READ_ATTRIBUTES |
                                            SYNCHRONIZE;
-constexpr ACCESS_MASK REMOVE_FOLDER_ACCESS =
-    FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | DELETE | SYNCHRONIZE;
+constexpr ACCESS_MASK REMOVE_FOLDER_ACCESS = FILE_LIST_DIRECTORY | FILE_TRAVERSE |
+                                             FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | DELETE |
+                                             SYNCHRONIZE;
 
 // The record of one listed entry; its name follows at FileName, not terminated.
 struct IdBothDirectoryRecord {
@@ -71,6 +73,17 @@ struct AttributeTagInformation {
 struct DispositionInformation {
     BOOLEAN DeleteFile;
 };
+
+// Times of 0 leave the file's times as they are.
+struct BasicInformation {
+    LARGE_INTEGER CreationTime;
+    LARGE_INTEGER LastAccessTime;
+    LARGE_INTEGER LastWriteTime;
+    LARGE_INTEGER ChangeTime;
+    ULONG FileAttributes;
+};
+// The system's record, padded to the alignment of its times in both builds.
+static_assert(sizeof(BasicInformation) == 5 * sizeof(LARGE_INTEGER));
 
 bool MakeName(UNICODE_STRING& text, const wchar_t* name) {
     const size_t cch = wcsnlen(name, ENTRY_NAME_CHARS);
@@ -143,9 +156,16 @@ NtStatus OpenFolderToRemove(HANDLE folder, const wchar_t* name, UniqueHandle& ou
 }
 
 NtStatus OpenFileForDeletion(HANDLE folder, const wchar_t* name, UniqueHandle& out) {
-    return OpenRelative(folder, name, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+    return OpenRelative(folder, name,
+                        DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE,
                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NT_FILE_OPEN,
                         NT_FILE_NON_DIRECTORY_FILE | NT_FILE_OPEN_REPARSE_POINT, out);
+}
+
+NtStatus OpenToInspect(HANDLE folder, const wchar_t* name, UniqueHandle& out) {
+    return OpenRelative(folder, name, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NT_FILE_OPEN,
+                        NT_FILE_OPEN_REPARSE_POINT, out);
 }
 
 // With delete access, so that a file that could not be written whole can be taken
@@ -182,6 +202,33 @@ bool MarkForDeletion(HANDLE handle) {
     DispositionInformation disposition = {TRUE};
     return NtSetInformationFile(handle, &io, &disposition, sizeof(disposition),
                                 FILE_DISPOSITION_INFORMATION_CLASS) >= 0;
+}
+
+bool SetHandleAttributes(HANDLE handle, DWORD attributes) {
+    IO_STATUS_BLOCK io = {};
+    BasicInformation basic = {};
+    basic.FileAttributes = attributes;
+    return NtSetInformationFile(handle, &io, &basic, sizeof(basic), FILE_BASIC_INFORMATION_CLASS) >=
+           0;
+}
+
+bool QueryHandleName(HANDLE handle, wchar_t* name, size_t cchName) {
+    // The name follows its counted text in the same block.
+    HeapBuffer block(sizeof(UNICODE_STRING) + cchName * sizeof(wchar_t));
+    ULONG cbReturned = 0;
+    if (block.As<void>() == nullptr ||
+        NtQueryObject(handle, ObjectNameInformation, block.As<void>(),
+                      static_cast<ULONG>(block.Size()), &cbReturned) < 0) {
+        return false;
+    }
+    const UNICODE_STRING& text = *block.As<UNICODE_STRING>();
+    const size_t cchText = text.Length / sizeof(wchar_t);
+    if (cchText >= cchName || text.Buffer == nullptr) {
+        return false;
+    }
+    wmemcpy(name, text.Buffer, cchText);
+    name[cchText] = L'\0';
+    return true;
 }
 
 bool FindFolderEntry(HANDLE folder, const wchar_t* name, FolderEntry& entry) {

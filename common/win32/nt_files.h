@@ -39,7 +39,11 @@ NtStatus OpenFolderToWorkIn(HANDLE folder, const wchar_t* name, Disposition disp
 // the folder is held without delete sharing (an open handle to work in, a current
 // folder).
 NtStatus OpenFolderToRemove(HANDLE folder, const wchar_t* name, UniqueHandle& out);
+// A file opened as itself, to delete it and to clear its attributes first.
 NtStatus OpenFileForDeletion(HANDLE folder, const wchar_t* name, UniqueHandle& out);
+// A file or folder opened as itself only to ask what it is: no access that a
+// sharing mode can refuse, so this opens what another process holds exclusively.
+NtStatus OpenToInspect(HANDLE folder, const wchar_t* name, UniqueHandle& out);
 NtStatus CreateNewFileForWriting(HANDLE folder, const wchar_t* name, UniqueHandle& out);
 
 constexpr NtStatus STATUS_NAME_TAKEN = static_cast<NtStatus>(0xC0000035L);
@@ -53,6 +57,16 @@ bool QueryFileId(HANDLE handle, uint64_t& fileId);
 
 // Asks for the deletion of what the handle names, done when its last handle closes.
 bool MarkForDeletion(HANDLE handle);
+
+// Sets the attributes of what the handle names (opened with attribute-writing
+// access), its times unchanged.
+bool SetHandleAttributes(HANDLE handle, DWORD attributes);
+
+// The full name of what the handle names, as the system gives it (its own form,
+// the same for every handle of one system). An entry opened in a folder has that
+// folder's name, a backslash and its own name; anything else was reached through
+// a link, even where nothing flags the link. False when it does not fit.
+bool QueryHandleName(HANDLE handle, wchar_t* name, size_t cchName);
 
 // The entry of `name` as `folder` lists it. The first listing on a handle fixes the
 // names it matches, so this must be the only listing ever made on that handle.

@@ -62,6 +62,12 @@ int WriteMachineDwordValue(const char* subKey, const char* valueName, DWORD valu
     return SetMachineValue(subKey, valueName, REG_DWORD, &value, sizeof(value));
 }
 
+bool MachineKeyExists(const char* subKey) {
+    UniqueRegKey key;
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_QUERY_VALUE, key.Receive()) ==
+           ERROR_SUCCESS;
+}
+
 int DeleteRegistryTree(HKEY parent, const char* subKey) {
     UniqueRegKey key;
     if (RegOpenKeyExA(parent, subKey, 0, DELETE_AND_ENUMERATE, key.Receive()) != ERROR_SUCCESS) {

@@ -20,6 +20,9 @@ int WriteMachineStringValue(const char* subKey, const char* valueName, const cha
 // 1 when stored, else 0.
 int WriteMachineDwordValue(const char* subKey, const char* valueName, DWORD value);
 
+// Whether the key exists under HKEY_LOCAL_MACHINE (in the view the other calls use).
+bool MachineKeyExists(const char* subKey);
+
 // Removes the key with all its subkeys: 0 when it, or a subkey, cannot be opened or
 // deleted (the walk then stops), else 1.
 int DeleteRegistryTree(HKEY parent, const char* subKey);

@@ -65,7 +65,7 @@ HRESULT SaveToMemory(IShellLinkA* link, HeapBuffer& bytes) {
 
 bool BuildLinkFileName(wchar_t* fileName, size_t cchFileName, const char* name) {
     char text[ENTRY_NAME_CHARS];
-    return CopyText(text, sizeof(text), name) && AppendText(text, sizeof(text), ".LNK") &&
+    return CopyText(text, sizeof(text), name) && AppendText(text, sizeof(text), LINK_FILE_SUFFIX) &&
            AnsiToWide(text, fileName, cchFileName);
 }
 
@@ -99,12 +99,11 @@ HRESULT CreateShortcut(const char* target, HANDLE folder, const char* name, cons
                : HRESULT_FROM_WIN32(ERROR_CANNOT_MAKE);
 }
 
-BOOL DeleteShortcut(HANDLE folder, const char* name) {
+Removal DeleteShortcut(const OwnFolder& folder, const char* name, Leftovers leftovers) {
     wchar_t fileName[ENTRY_NAME_CHARS];
-    return BuildLinkFileName(fileName, ENTRY_NAME_CHARS, name) &&
-                   DeleteFileInFolder(folder, fileName)
-               ? TRUE
-               : FALSE;
+    return BuildLinkFileName(fileName, ENTRY_NAME_CHARS, name)
+               ? RemoveFileInFolder(folder, fileName, leftovers)
+               : Removal::Stays;
 }
 
 } // namespace mossgate

@@ -3,11 +3,16 @@
 // calling thread.
 #pragma once
 
+#include "common/win32/folder_handles.h"
+
 #include <windows.h>
 
 #include <cstddef>
 
 namespace mossgate {
+
+// What follows a shortcut's name in its file's name.
+constexpr const char* LINK_FILE_SUFFIX = ".LNK";
 
 // "<name>.LNK" in UTF-16; false when it does not fit.
 bool BuildLinkFileName(wchar_t* fileName, size_t cchFileName, const char* name);
@@ -19,7 +24,7 @@ bool BuildLinkFileName(wchar_t* fileName, size_t cchFileName, const char* name);
 // of the last step that ran (0 on success).
 HRESULT CreateShortcut(const char* target, HANDLE folder, const char* name, const char* arguments);
 
-// Deletes "<name>.LNK" in the folder; nonzero when it is gone.
-BOOL DeleteShortcut(HANDLE folder, const char* name);
+// Deletes "<name>.LNK" in the opened folder as RemoveFileInFolder deletes a file.
+Removal DeleteShortcut(const OwnFolder& folder, const char* name, Leftovers leftovers);
 
 } // namespace mossgate

@@ -37,7 +37,7 @@ bool Append(char16_t* out, size_t cchOut, size_t& written, const char16_t* text,
 } // namespace
 
 RestartPlanEdit DropPlannedDeletions(const char16_t* list, size_t cchList, char16_t* out,
-                                     size_t cchOut, DeletionFilter drop, void* context) {
+                                     size_t cchOut, DeletionFilter drop, const void* context) {
     RestartPlanEdit edit = {false, 0, 0, 0};
     if (list == nullptr || out == nullptr || drop == nullptr) {
         return edit;
@@ -64,17 +64,24 @@ RestartPlanEdit DropPlannedDeletions(const char16_t* list, size_t cchList, char1
         }
         at = targetAt + cchTarget + 1;
     }
-    if (!OnlyZerosFrom(list, cchList, at)) {
+    const size_t cchRest = cchList - at;
+    if (written == 0 && OnlyZerosFrom(list, cchList, at)) {
+        edit.wellFormed = true;
         return edit;
     }
-    if (written > 0) {
-        if (written >= cchOut) {
-            return edit;
-        }
-        out[written++] = u'\0';
+    // A list that ends right after a pair gets the empty text that ends it.
+    const size_t cchTail = cchRest == 0 ? 1 : cchRest;
+    if (cchTail > cchOut - written) {
+        return edit;
+    }
+    for (size_t i = 0; i < cchRest; ++i) {
+        out[written + i] = list[at + i];
+    }
+    if (cchRest == 0) {
+        out[written] = u'\0';
     }
     edit.wellFormed = true;
-    edit.cchOut = written;
+    edit.cchOut = written + cchTail;
     return edit;
 }
 

@@ -22,7 +22,7 @@ std::u16string List(const std::vector<std::u16string>& texts, bool withEnd = tru
     return list;
 }
 
-bool DropsOwn(const char16_t* source, size_t cchSource, void*) {
+bool DropsOwn(const char16_t* source, size_t cchSource, const void*) {
     const std::u16string text(source, cchSource);
     return text == u"\\??\\C:\\PF\\KS\\Pack" || text == u"\\??\\C:\\PF\\KS\\Pack\\setup.exe";
 }
@@ -65,18 +65,42 @@ TEST(RestartPlans, NothingLeftGivesNothingAndNothingOwnChangesNothing) {
     ASSERT_TRUE(edited.edit.wellFormed);
     EXPECT_EQ(edited.edit.pairsDropped, 0u);
     EXPECT_EQ(edited.out, others);
-    // Without its final empty text, or with zeros after it, the list reads the same.
+    // Without its final empty text the list reads the same.
     EXPECT_EQ(Edit(List({u"\\??\\C:\\a.tmp", u""}, false)).out, others);
-    EXPECT_EQ(Edit(others + u'\0' + u'\0').out, others);
     EXPECT_TRUE(Edit(u"").edit.wellFormed);
+}
+
+// The restart carries out the pairs up to the first empty source text and reads
+// nothing after it: only that part is edited, and every unit from that text on is
+// kept exactly, whatever it holds.
+TEST(RestartPlans, OnlyThePairsTheRestartReadsAreEditedTheRestIsKeptExactly) {
+    const std::u16string head =
+        List({u"\\??\\C:\\a.tmp", u"", u"\\??\\C:\\PF\\KS\\Pack\\setup.exe", u""}, false);
+    const std::u16string edited = List({u"\\??\\C:\\a.tmp", u""}, false);
+    const std::u16string own = u"\\??\\C:\\PF\\KS\\Pack";
+    const std::u16string tails[] = {
+        std::u16string(1, u'\0'),
+        std::u16string(3, u'\0'),
+        u'\0' + own + u'\0' + u'\0' + u'\0',
+        u'\0' + own,
+    };
+    for (const std::u16string& tail : tails) {
+        const Edited e = Edit(head + tail);
+        ASSERT_TRUE(e.edit.wellFormed) << tail.size();
+        EXPECT_EQ(e.edit.pairsDropped, 1u);
+        EXPECT_EQ(e.out, edited + tail) << tail.size();
+    }
+    // Nothing left before the empty text: what follows it stays all the same.
+    const std::u16string after = u'\0' + own + u'\0' + u'\0';
+    EXPECT_EQ(Edit(List({own, u""}, false) + after).out, after);
+    EXPECT_EQ(Edit(List({own, u""}, false) + std::u16string(4, u'\0')).edit.cchOut, 0u);
 }
 
 TEST(RestartPlans, AListNotReadWholeIsLeftAlone) {
     const std::u16string good = List({u"\\??\\C:\\a.tmp", u"", u"\\??\\C:\\PF\\KS\\Pack", u""});
     const std::u16string broken[] = {
-        good.substr(0, 5),                                 // a text without its zero
-        List({u"\\??\\C:\\a.tmp"}, false),                 // a source without a target
-        List({u"\\??\\C:\\a.tmp", u"", u"", u"x"}, false), // text after the end
+        good.substr(0, 5),                 // a text without its zero
+        List({u"\\??\\C:\\a.tmp"}, false), // a source without a target
     };
     for (const std::u16string& list : broken) {
         EXPECT_FALSE(Edit(list).edit.wellFormed) << list.size();

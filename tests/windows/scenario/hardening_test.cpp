@@ -126,20 +126,39 @@ TEST(AdministratorsLinkAtInstallFolder, FollowedAndEmptiedButNeverRemoved) {
     EXPECT_TRUE(FileExists(target));
 }
 
-// A link where a shortcut goes stays the user's: no shortcut is written through it
-// or in its place. (A folder link: Wine shows a link to a file as that file, and
-// deletes the file for any program that deletes the link.)
-TEST(LinkAtShortcut, NothingIsWrittenThroughIt) {
-    const std::string outside = OutsideFolder("outside-link");
-    CreateDirectoryA((UserProgramsFolder() + "\\Kestrine").c_str(), nullptr);
-    CreateDirectoryA(UserStartMenuFolder().c_str(), nullptr);
-    ASSERT_TRUE(MakeUnixLink(outside, UserStartMenuFolder() + "\\Readme.LNK"));
-    EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
-    ExpectUntouched(outside);
-    EXPECT_TRUE(IsLink(UserStartMenuFolder() + "\\Readme.LNK"));
-    EXPECT_TRUE(FileExists(UserStartMenuFolder() + "\\MOSSGATE C Control Panel.LNK"));
-    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
-    ExpectUntouched(outside);
+// A link where a shortcut goes, or in a folder that the removal walks, is left
+// alone: nothing is written or deleted through it or in its place. Links to files
+// too: Wine's listing shows such a link as the file it leads to, and deleting the
+// link deletes that file.
+TEST(LinkAtShortcut, NothingIsWrittenOrDeletedThroughIt) {
+    for (const bool toFile : {false, true}) {
+        SCOPED_TRACE(toFile ? "a link to a file" : "a link to a folder");
+        const std::string outside = OutsideFolder(toFile ? "outside-file" : "outside-folder");
+        const std::string target = toFile ? outside + "\\precious.txt" : outside;
+        const std::string menu = UserStartMenuFolder();
+        ASSERT_EQ(mossgate::CreateFolderPath(menu.c_str()), 1);
+        ASSERT_TRUE(MakeUnixLink(target, menu + "\\Readme.LNK"));
+        EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+        ExpectUntouched(outside);
+        EXPECT_TRUE(FileExists(menu + "\\MOSSGATE C Control Panel.LNK"));
+        // Also at the name of a file of the package.
+        const std::string links[] = {menu + "\\Readme.LNK", InstallFolder() + "\\planted",
+                                     CommonStartMenuFolder() + "\\planted",
+                                     InstallFolder() + "\\readme.txt"};
+        ASSERT_TRUE(DeleteFileA(links[3].c_str()));
+        for (const std::string& link : {links[1], links[2], links[3]}) {
+            ASSERT_TRUE(MakeUnixLink(target, link));
+        }
+        EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
+        ExpectUntouched(outside);
+        EXPECT_FALSE(UninstallKeyExists()) << "a link is nothing of the program's";
+        for (const std::string& link : links) {
+            EXPECT_TRUE(FileExists(link)) << link << " is gone";
+        }
+        for (const std::string& folder : {menu, InstallFolder(), CommonStartMenuFolder()}) {
+            EXPECT_TRUE(RemoveFromUnixSide(folder));
+        }
+    }
 }
 
 TEST(NamesOutsideTheCodePage, InstallAndRemovalWorkWithThem) {

@@ -10,6 +10,9 @@
 
 #include <windows.h>
 
+#include <set>
+#include <string>
+
 namespace {
 
 using namespace mossgate::testing;
@@ -191,17 +194,87 @@ TEST(UserProgramsValueUnusable, OnlyTheAllUsersShortcutsAreMade) {
     EXPECT_TRUE(UninstallKeyExists());
 }
 
-TEST(LockedFileDuringRemoval, RemovalEndsAndLeavesThatFile) {
-    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
-    const std::string locked = InstallFolder() + "\\readme.txt";
-    HANDLE holder = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
-    CloseHandle(holder);
-    EXPECT_TRUE(FileExists(locked));
-    EXPECT_FALSE(FileExists(InstallFolder() + "\\MOSSGATE_C_Setup.exe"));
-    EXPECT_FALSE(UninstallKeyExists());
+// The names in a folder, "." and ".." left out; none when it is missing.
+std::set<std::string> NamesIn(const std::string& folder) {
+    std::set<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        names.insert(found.cFileName);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    names.erase(".");
+    names.erase("..");
+    return names;
+}
+
+// What stands in a removal's way after an install: a file of the package held open
+// without sharing, a control panel running from the install folder (its current
+// folder too), a shortcut in the all-users Start menu held open, or files,
+// shortcuts and folders of the program's marked read-only, hidden and system. The
+// removal deletes everything else, plans what it cannot delete for the restart
+// (the notice it shows is then true) and so removes the uninstall entry; the
+// restart finishes it.
+TEST(SomethingInTheWayOfRemoval, TheRestQuitsNowTheRestartTakesWhatIsLeft) {
+    enum Way { kHeldFile, kRunningControlPanel, kHeldShortcut, kProtected };
+    const struct {
+        Way way;
+        const char* what;
+        std::set<std::string> leftInInstallFolder;
+        size_t planned;
+    } cases[] = {
+        {kHeldFile, "a held file", {"readme.txt"}, 2},
+        {kRunningControlPanel, "a running control panel", {"MOSSGATE_C_ControlPanel.exe"}, 2},
+        {kHeldShortcut, "a held shortcut", {}, 2},
+        {kProtected, "read-only, hidden and system files", {}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+        mossgate::UniqueHandle held;
+        ChildProcess panel;
+        const DWORD hidden =
+            FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+        switch (c.way) {
+        case kHeldFile:
+        case kHeldShortcut:
+            held.Reset(CreateFileA((c.way == kHeldFile
+                                        ? InstallFolder() + "\\readme.txt"
+                                        : CommonStartMenuFolder() + "\\" + kShortcutFiles[0])
+                                       .c_str(),
+                                   GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(held.Valid());
+            break;
+        case kRunningControlPanel:
+            ASSERT_TRUE(StartProgram(InstallFolder() + "\\MOSSGATE_C_ControlPanel.exe", "", panel,
+                                     InstallFolder().c_str()));
+            ASSERT_NE(WaitForProcessWindow(panel.id, "MossgateStandinControlPanel", 20000),
+                      nullptr);
+            break;
+        case kProtected:
+            for (const std::string& path :
+                 {InstallFolder() + "\\kestrine_mossgatec_win10.sys", InstalledCopy(),
+                  UserStartMenuFolder() + "\\" + kShortcutFiles[0],
+                  CommonStartMenuFolder() + "\\" + kShortcutFiles[1], UserStartMenuFolder()}) {
+                ASSERT_TRUE(SetFileAttributesA(path.c_str(), hidden)) << path;
+            }
+            break;
+        }
+        EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
+        EXPECT_EQ(NamesIn(InstallFolder()), c.leftInInstallFolder);
+        EXPECT_EQ(PlannedDeletions(), c.planned) << "what stays and its folder";
+        EXPECT_FALSE(UninstallKeyExists()) << "nothing of the program's stays unplanned";
+        held.Reset();
+        if (panel.process.Valid()) {
+            TerminateProcess(panel.process.Get(), 0);
+            WaitForExit(panel, 10000);
+        }
+        ASSERT_TRUE(SimulateRestart());
+        ExpectFullyRemoved();
+    }
 }
 
 TEST(StartMenuFolderHoldsMore, DotFolderStaysWithItsParentAndOtherFilesGo) {

@@ -38,15 +38,6 @@ void RemoveDriversByOtherMeans() {
     ASSERT_EQ(mossgate::ProbeInstalledDrivers(), 0);
 }
 
-size_t PlannedDeletions() {
-    const std::vector<std::wstring> plans = PendingRenames();
-    size_t count = 0;
-    for (size_t i = 1; i < plans.size(); i += 2) {
-        count += plans[i].empty() ? 1 : 0;
-    }
-    return count;
-}
-
 bool PendingRenamesValueExists() {
     return RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
                         L"PendingFileRenameOperations", RRF_RT_ANY, nullptr, nullptr,
@@ -65,8 +56,9 @@ TEST(InstallFromTheInstalledCopy, TheCopyIsWholeAndTheEntryWritten) {
 }
 
 // A removal from the installed copy leaves the copy and its folder to the next
-// restart. An install before it takes exactly those two deletions back, so the
-// restart does not delete the new copy that the new entry names.
+// restart, with a file of the package and an all-users shortcut held open then. An
+// install before it takes exactly those deletions back, so the restart does not
+// delete what the new install put there.
 TEST(RestartPlans, AnInstallBeforeTheRestartTakesBackExactlyItsOwnDeletions) {
     WriteWholeFile("C:\\unrelated.tmp", "x");
     const std::vector<std::wstring> others = {
@@ -81,9 +73,20 @@ TEST(RestartPlans, AnInstallBeforeTheRestartTakesBackExactlyItsOwnDeletions) {
     };
     SetPendingRenames(others);
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
-    ASSERT_EQ(RunSetup(InstalledCopy(), "-h -u"), std::optional<int32_t>(0));
-    ASSERT_EQ(PlannedDeletions(), 5u) << "three of the others, the copy and the install folder";
-    EXPECT_FALSE(FileExists(InstallFolder() + "\\readme.txt"));
+    {
+        const std::string files[] = {InstallFolder() + "\\readme.txt",
+                                     CommonStartMenuFolder() + "\\" + kShortcutFiles[0]};
+        mossgate::UniqueHandle held[2];
+        for (size_t i = 0; i < 2; ++i) {
+            held[i].Reset(
+                CreateFileA(files[i].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(held[i].Valid()) << files[i];
+        }
+        ASSERT_EQ(RunSetup(InstalledCopy(), "-h -u"), std::optional<int32_t>(0));
+    }
+    ASSERT_EQ(PlannedDeletions(), 8u)
+        << "three of the others; the file, the shortcut, its folder, the copy, the install folder";
+    EXPECT_FALSE(FileExists(InstallFolder() + "\\kestrine_mossgatec_win10.sys"));
     EXPECT_FALSE(UninstallKeyExists());
 
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
@@ -98,6 +101,90 @@ TEST(RestartPlans, AnInstallBeforeTheRestartTakesBackExactlyItsOwnDeletions) {
     EXPECT_EQ(RunSetup(InstalledCopy(), "-h -i"), std::optional<int32_t>(0));
     EXPECT_FALSE(PendingRenamesValueExists());
     EXPECT_TRUE(UninstallKeyExists());
+}
+
+std::wstring Wide(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
+
+// The texts, each with its zero.
+std::wstring Texts(const std::vector<std::wstring>& texts) {
+    std::wstring value;
+    for (const std::wstring& text : texts) {
+        value += text + L'\0';
+    }
+    return value;
+}
+
+// Other software's restart plans, in every shape, beside the program's own
+// deletions in other spellings; in a second round with an empty source text and
+// more after it, which the restart never reads. Installed again from the copy, the
+// program takes out only its own deletions among the pairs the restart carries out
+// and keeps every other byte. The restart then carries out the others and leaves
+// the new install, whose uninstall entry still works.
+TEST(OtherSoftwaresRestartPlans, StayByteForByteAndTheRestartCarriesThemOut) {
+    const std::string maker = InstallFolder().substr(0, InstallFolder().rfind('\\'));
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    ASSERT_TRUE(MakeUnixLink(maker, "C:\\Alias"));
+    ASSERT_TRUE(GiveDriveLetter('S', maker));
+    ASSERT_TRUE(MakeUnixLink(InstallFolder(), "C:\\FolderLink"));
+    const std::wstring copy = L"\\??\\" + Wide(InstalledCopy());
+    const std::wstring hardLink = L"\\??\\" + Wide(InstallFolder()) + L"\\Hard.exe";
+    const std::wstring besideTheFolder = L"\\??\\" + Wide(maker) + L"\\readme.txt";
+    wchar_t shortFolder[MAX_PATH];
+    ASSERT_NE(GetShortPathNameW(Wide(InstallFolder()).c_str(), shortFolder, MAX_PATH), 0u);
+    std::wstring lowerCopy = copy;
+    CharLowerW(lowerCopy.data());
+    const std::vector<std::wstring> own = {
+        copy, L"\\??\\" + std::wstring(shortFolder), lowerCopy,
+        L"\\??\\C:\\Alias\\MOSSGATE_CD_Pack",
+        L"\\??\\S:\\MOSSGATE_CD_Pack\\MOSSGATE_CD_Pack_Setup.exe"};
+    const std::vector<std::wstring> others = {
+        L"\\??\\C:\\FolderLink",
+        L"", // a link to the install folder
+        L"\\??\\C:\\CopyLink.exe",
+        L"", // a link to the copy
+        hardLink,
+        L"", // another name of the copy, beside it
+        besideTheFolder,
+        L"", // named like a file of the package, beside the install folder
+        L"\\??\\C:\\a.tmp",
+        L"!\\??\\C:\\b.tmp", // a rename
+    };
+    // Wine's restart reads only a list that ends with two zeros.
+    const std::wstring after = L'\0' + Texts({copy, L"", L"junk", L""});
+    for (const bool emptyTextBeforeTheEnd : {false, true}) {
+        SCOPED_TRACE(emptyTextBeforeTheEnd ? "an empty text before the end" : "pairs only");
+        ASSERT_EQ(RunSetup(InstalledCopy(), "-h -u"), std::optional<int32_t>(0));
+        ASSERT_TRUE(MakeUnixLink(InstalledCopy(), "C:\\CopyLink.exe"));
+        ASSERT_TRUE(CreateHardLinkA((InstallFolder() + "\\Hard.exe").c_str(),
+                                    InstalledCopy().c_str(), nullptr));
+        for (const std::string& file : {maker + "\\readme.txt", std::string("C:\\a.tmp")}) {
+            ASSERT_TRUE(WriteWholeFile(file, "x"));
+        }
+        std::wstring list;
+        for (size_t i = 0; i < own.size(); ++i) {
+            list += Texts({own[i], L"", others[2 * i], others[2 * i + 1]});
+        }
+        const std::wstring end = emptyTextBeforeTheEnd ? after : std::wstring(1, L'\0');
+        SetPendingRenamesValue(list + end);
+        ASSERT_EQ(RunSetup(InstalledCopy(), "-h -i"), std::optional<int32_t>(0));
+        EXPECT_EQ(PendingRenamesValue(), Texts(others) + end);
+
+        // Wine deletes what a link to a file leads to, Windows the link itself.
+        ASSERT_TRUE(RemoveFromUnixSide("C:\\CopyLink.exe"));
+        ASSERT_TRUE(SimulateRestart());
+        EXPECT_FALSE(FileExists(InstallFolder() + "\\Hard.exe") ||
+                     FileExists(maker + "\\readme.txt") || FileExists("C:\\a.tmp"));
+        EXPECT_TRUE(FileExists("C:\\b.tmp"));
+        EXPECT_TRUE(ReadWholeFile(InstalledCopy()) == ReadWholeFile(TwinPath()));
+        EXPECT_TRUE(FileExists(InstallFolder() + "\\readme.txt"));
+        ASSERT_TRUE(UninstallValue("QuietUninstallString").has_value());
+        EXPECT_EQ(RunCommandLine(*UninstallValue("QuietUninstallString")),
+                  std::optional<int32_t>(0));
+        ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+        DeleteFileA("C:\\b.tmp");
+    }
 }
 
 // The given plans, then one rename of a long made-up name, so that the list takes
@@ -167,6 +254,21 @@ TEST(StartedThroughAnotherSpelling, ItStillKnowsItsOwnFolder) {
         EXPECT_FALSE(PendingRenamesValueExists());
         ASSERT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
     }
+}
+
+// Started through a drive letter that only the user's session has (SUBST), the
+// removal from the installed copy plans the copy's and the folder's deletion under
+// names that the restart can use: no session, and so no such letter, exists then.
+// A drive letter of Wine's stands in, taken away before the restart.
+TEST(StartedThroughASessionDriveLetter, TheRestartStillDeletesTheCopyAndTheFolder) {
+    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
+    ASSERT_TRUE(GiveDriveLetter('S', InstallFolder()));
+    ASSERT_EQ(RunSetup("S:\\MOSSGATE_CD_Pack_Setup.exe", "-h -u"), std::optional<int32_t>(0));
+    EXPECT_EQ(PlannedDeletions(), 2u) << "the running copy and its folder";
+    ASSERT_TRUE(TakeDriveLetter('S'));
+    ASSERT_TRUE(SimulateRestart());
+    EXPECT_FALSE(FileExists(InstalledCopy()));
+    EXPECT_FALSE(FileExists(InstallFolder()));
 }
 
 template <typename Done> bool WaitUntil(Done done, DWORD timeoutMs) {

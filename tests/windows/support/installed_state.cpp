@@ -7,6 +7,7 @@
 #include <shlobj.h>
 #include <winver.h>
 
+#include <cctype>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -212,8 +213,11 @@ std::string UnixPathOf(const std::string& path) {
     return text;
 }
 
+// Runs a Unix tool with the options, then the Unix paths of these Windows paths,
+// then `last` (a Unix path) when given; true once `done` holds.
 bool RunUnixTool(const std::string& tool, const std::string& options,
-                 const std::vector<std::string>& paths, const std::function<bool()>& done) {
+                 const std::vector<std::string>& paths, const std::function<bool()>& done,
+                 const std::string& last = "") {
     std::string commandLine = options;
     for (const std::string& path : paths) {
         const std::string unixPath = UnixPathOf(path);
@@ -222,6 +226,7 @@ bool RunUnixTool(const std::string& tool, const std::string& options,
         }
         commandLine += " \"" + unixPath + "\"";
     }
+    commandLine += last.empty() ? "" : " \"" + last + "\"";
     ChildProcess child;
     if (!StartProgram(tool, commandLine, child)) {
         return false;
@@ -256,6 +261,39 @@ bool RemoveFromUnixSide(const std::string& path) {
     });
 }
 
+// Wine's drive letters are links in the prefix's "dosdevices" folder, beside "c:".
+static std::string DriveLetterLink(char letter) {
+    std::string driveC = UnixPathOf("C:\\");
+    const size_t end = driveC.rfind("/c:");
+    return end == std::string::npos
+               ? ""
+               : driveC.substr(0, end + 1) + static_cast<char>(tolower(letter)) + ":";
+}
+
+bool GiveDriveLetter(char letter, const std::string& folder) {
+    const std::string root = std::string(1, letter) + ":\\";
+    return !DriveLetterLink(letter).empty() &&
+           RunUnixTool(
+               "Z:\\bin\\ln", "-s", {folder},
+               [&root] { return GetFileAttributesA(root.c_str()) != INVALID_FILE_ATTRIBUTES; },
+               DriveLetterLink(letter));
+}
+
+bool TakeDriveLetter(char letter) {
+    const std::string root = std::string(1, letter) + ":\\";
+    return !DriveLetterLink(letter).empty() &&
+           RunUnixTool(
+               "Z:\\bin\\rm", "-f --", {},
+               [&root] { return GetFileAttributesA(root.c_str()) == INVALID_FILE_ATTRIBUTES; },
+               DriveLetterLink(letter));
+}
+
+bool SimulateRestart() {
+    ChildProcess boot;
+    return StartProgram("C:\\windows\\system32\\wineboot.exe", "-r", boot) &&
+           WaitForExit(boot, 120000).has_value();
+}
+
 namespace {
 
 constexpr const wchar_t* kSessionManager = L"System\\CurrentControlSet\\Control\\Session Manager";
@@ -263,19 +301,30 @@ constexpr const wchar_t* kPendingRenames = L"PendingFileRenameOperations";
 
 } // namespace
 
+std::wstring PendingRenamesValue() {
+    DWORD cbValue = 0;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames,
+                     RRF_RT_REG_MULTI_SZ | RRF_NOEXPAND, nullptr, nullptr,
+                     &cbValue) != ERROR_SUCCESS) {
+        return L"";
+    }
+    std::wstring value(cbValue / sizeof(wchar_t), L'\0');
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS) {
+        return L"";
+    }
+    // RegQueryValueEx hands over the bytes as stored, with no terminator added.
+    RegQueryValueExW(key, kPendingRenames, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()),
+                     &cbValue);
+    RegCloseKey(key);
+    value.resize(cbValue / sizeof(wchar_t));
+    return value;
+}
+
 std::vector<std::wstring> PendingRenames() {
     std::vector<std::wstring> texts;
-    DWORD cbValue = 0;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames, RRF_RT_REG_MULTI_SZ,
-                     nullptr, nullptr, &cbValue) != ERROR_SUCCESS) {
-        return texts;
-    }
-    std::wstring value(cbValue / sizeof(wchar_t) + 2, L'\0');
-    cbValue = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames, RRF_RT_REG_MULTI_SZ,
-                     nullptr, value.data(), &cbValue) != ERROR_SUCCESS) {
-        return texts;
-    }
+    const std::wstring value = PendingRenamesValue() + L'\0';
     // Pairs end with an empty text; a target is empty too, so count pairs.
     size_t at = 0;
     while (at < value.size() && value[at] != L'\0') {
@@ -289,26 +338,38 @@ std::vector<std::wstring> PendingRenames() {
     return texts;
 }
 
-void SetPendingRenames(const std::vector<std::wstring>& texts) {
+size_t PlannedDeletions() {
+    const std::vector<std::wstring> plans = PendingRenames();
+    size_t count = 0;
+    for (size_t i = 1; i < plans.size(); i += 2) {
+        count += plans[i].empty() ? 1 : 0;
+    }
+    return count;
+}
+
+void SetPendingRenamesValue(const std::wstring& value) {
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) !=
         ERROR_SUCCESS) {
         return;
     }
-    if (texts.empty()) {
+    if (value.empty()) {
         RegDeleteValueW(key, kPendingRenames);
     } else {
-        std::wstring value;
-        for (const std::wstring& text : texts) {
-            value += text;
-            value.push_back(L'\0');
-        }
-        value.push_back(L'\0');
         RegSetValueExW(key, kPendingRenames, 0, REG_MULTI_SZ,
                        reinterpret_cast<const BYTE*>(value.data()),
                        static_cast<DWORD>(value.size() * sizeof(wchar_t)));
     }
     RegCloseKey(key);
+}
+
+void SetPendingRenames(const std::vector<std::wstring>& texts) {
+    std::wstring value;
+    for (const std::wstring& text : texts) {
+        value += text;
+        value.push_back(L'\0');
+    }
+    SetPendingRenamesValue(texts.empty() ? L"" : value + L'\0');
 }
 
 } // namespace mossgate::testing

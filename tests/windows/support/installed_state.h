@@ -61,9 +61,26 @@ bool MoveFromUnixSide(const std::string& from, const std::string& to);
 // Deletes a file or a folder tree (a link as itself) from the Unix side.
 bool RemoveFromUnixSide(const std::string& path);
 
+// A drive letter for the folder, as Wine makes its drive letters (SUBST makes one for
+// a session on Windows); and taken away again. True once the letter works or is gone.
+bool GiveDriveLetter(char letter, const std::string& folder);
+bool TakeDriveLetter(char letter);
+
+// The system's restart as far as Wine has one (wineboot -r): it carries out the
+// restart plans. The calling test keeps the prefix's server running, so that no
+// other start of the server carries them out before.
+bool SimulateRestart();
+
+// The restart plans' value exactly as stored, in UTF-16 units, or written so (an
+// empty one: the value goes).
+std::wstring PendingRenamesValue();
+void SetPendingRenamesValue(const std::wstring& value);
+
 // The texts of the restart plans (PendingFileRenameOperations), in order: source,
 // target, source, target... Empty when there are none.
 std::vector<std::wstring> PendingRenames();
+// How many of them are deletions (an empty target).
+size_t PlannedDeletions();
 // Replaces them (no texts: the value goes).
 void SetPendingRenames(const std::vector<std::wstring>& texts);
 

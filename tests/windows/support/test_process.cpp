@@ -2,7 +2,10 @@
 
 #include "tests/windows/support/window_search.h"
 
+#include <tlhelp32.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -55,6 +58,42 @@ std::optional<int32_t> WaitForExit(const ChildProcess& child, DWORD timeoutMs) {
         return std::nullopt;
     }
     return static_cast<int32_t>(code);
+}
+
+std::optional<int32_t> RunCommandLine(const std::string& commandLine, DWORD timeoutMs) {
+    std::string text = commandLine;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(nullptr, text.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+        return std::nullopt;
+    }
+    ChildProcess child;
+    child.process.Reset(info.hProcess);
+    child.thread.Reset(info.hThread);
+    return WaitForExit(child, timeoutMs);
+}
+
+bool FindProcess(const std::string& prefix, ChildProcess& found, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    do {
+        UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32 entry = {};
+        entry.dwSize = sizeof(entry);
+        for (BOOL more = snapshot.Valid() && Process32First(snapshot.Get(), &entry); more;
+             more = Process32Next(snapshot.Get(), &entry)) {
+            if (_strnicmp(entry.szExeFile, prefix.c_str(), prefix.size()) == 0) {
+                found.process.Reset(
+                    OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION,
+                                FALSE, entry.th32ProcessID));
+                found.id = entry.th32ProcessID;
+                return found.process.Valid();
+            }
+        }
+        Sleep(50);
+    } while (GetTickCount64() < deadline);
+    return false;
 }
 
 HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeoutMs) {

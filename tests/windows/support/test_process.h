@@ -32,6 +32,14 @@ DWORD Scaled(DWORD milliseconds);
 // The exit code as a signed 32-bit value, or nothing when the child is still running.
 std::optional<int32_t> WaitForExit(const ChildProcess& child, DWORD timeoutMs);
 
+// Runs a whole command line as Windows and management tools run a command: no
+// program name apart. The exit code, or nothing when it cannot start or does not end.
+std::optional<int32_t> RunCommandLine(const std::string& commandLine, DWORD timeoutMs = 120000);
+
+// A running process whose image name begins with `prefix` (case ignored), opened to
+// wait for it and end it; waits up to timeoutMs for one to appear.
+bool FindProcess(const std::string& prefix, ChildProcess& found, DWORD timeoutMs);
+
 // A top-level window of the given class owned by the process, hidden ones included.
 HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeoutMs);
 

@@ -107,7 +107,7 @@ TEST(OwnFolders, FolderSwappedAfterItsCheckKeepsTheWorkWhereItWasOpened) {
 
     const char bytes[] = "link";
     ReplaceFileInFolder(folder.handle.Get(), L"new.txt", bytes, sizeof(bytes));
-    RemoveFolderContents(folder.handle.Get());
+    RemoveFolderContents(folder, Leftovers::Stay);
     ExpectUntouched(outside);
     EXPECT_TRUE(FileExists(base + "\\moved\\new.txt")) << "written where it was opened";
 }
@@ -127,15 +127,19 @@ TEST(OwnFolders, ReplacingNeverWritesThroughWhatStandsAtTheName) {
         EXPECT_FALSE(FileExists(base + "\\whole.LNK"));
     }
 
-    // A folder link at the name (Wine shows a file link as the file it leads to,
-    // and deletes that file for any program that deletes the link).
+    // Links at the name, to a folder and to a file (Wine shows a file link as the
+    // file it leads to, and deletes that file for any program that deletes the link).
     const std::string outside = Outside("replace");
     ASSERT_TRUE(MakeUnixLink(outside, base + "\\planted.LNK"));
-    EXPECT_FALSE(ReplaceFileInFolder(folder.handle.Get(), L"planted.LNK", bytes, 3));
-    EXPECT_FALSE(DeleteFileInFolder(folder.handle.Get(), L"planted.LNK"));
+    ASSERT_TRUE(MakeUnixLink(outside + "\\a.txt", base + "\\file.LNK"));
+    for (const wchar_t* name : {L"planted.LNK", L"file.LNK"}) {
+        EXPECT_FALSE(ReplaceFileInFolder(folder.handle.Get(), name, bytes, 3));
+        EXPECT_EQ(RemoveFileInFolder(folder, name, Leftovers::GoAtRestart), Removal::NotOurs);
+    }
     ExpectUntouched(outside);
     EXPECT_TRUE(GetFileAttributesA((base + "\\planted.LNK").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)
         << "the user's link stays theirs";
+    EXPECT_TRUE(FileExists(base + "\\file.LNK"));
 }
 
 TEST(OwnFolders, WalkPassesOverDotFoldersAndLinksAndStopsAtWhatStays) {
@@ -150,31 +154,38 @@ TEST(OwnFolders, WalkPassesOverDotFoldersAndLinksAndStopsAtWhatStays) {
     }
     const std::string outside = Outside("walk");
     ASSERT_TRUE(MakeUnixLink(outside, tree + "\\link"));
+    ASSERT_TRUE(MakeUnixLink(outside + "\\a.txt", tree + "\\sub\\file-link"));
 
     OwnFolder opened;
     ASSERT_TRUE(OpenOwnFolder(tree.c_str(), 1, LinkRule::Refuse, Missing::Fail, opened));
-    EXPECT_FALSE(RemoveFolderContents(opened.handle.Get())) << "the dot folder and the link stay";
-    RemoveOpenedFolder(opened);
+    EXPECT_EQ(RemoveOpenedFolder(opened, Leftovers::Stay), Removal::NotOurs)
+        << "the dot folder and the links stay";
     ExpectUntouched(outside);
     EXPECT_TRUE(FileExists(tree + "\\.keep\\kept.txt"));
     EXPECT_TRUE(FileExists(tree + "\\link"));
     EXPECT_FALSE(FileExists(tree + "\\one.txt"));
     EXPECT_FALSE(FileExists(tree + "\\.hidden.txt"));
-    EXPECT_FALSE(FileExists(tree + "\\sub"));
+    EXPECT_TRUE(FileExists(tree + "\\sub\\file-link"));
+    EXPECT_FALSE(FileExists(tree + "\\sub\\two.txt"));
 
-    // A file held without sharing cannot go, and its folder stays with it.
+    // A file held without sharing cannot go: the walk goes on past it, and where
+    // nothing may be planned for the restart, it and its folder stay, and so does
+    // the file that is to go last (whatever its place in the listing).
     const std::string held = base + "\\H";
     CreateDirectoryA(held.c_str(), nullptr);
-    WriteWholeFile(held + "\\locked.txt", "x");
+    for (const char* name : {"\\a.txt", "\\locked.txt", "\\z.txt", "\\last.exe"}) {
+        WriteWholeFile(held + name, "x");
+    }
     UniqueHandle holder(CreateFileA((held + "\\locked.txt").c_str(), GENERIC_READ, 0, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder.Valid());
-    RemoveOwnFolder(held.c_str(), 1, LinkRule::Refuse);
-    EXPECT_TRUE(FileExists(held + "\\locked.txt"));
+    ASSERT_TRUE(OpenOwnFolder(held.c_str(), 1, LinkRule::Refuse, Missing::Fail, opened));
+    EXPECT_EQ(RemoveOpenedFolder(opened, Leftovers::Stay, L"LAST.exe"), Removal::Stays);
+    EXPECT_TRUE(FileExists(held + "\\locked.txt") && FileExists(held + "\\last.exe"));
+    EXPECT_FALSE(FileExists(held + "\\a.txt") || FileExists(held + "\\z.txt"));
     holder.Reset();
     ASSERT_TRUE(OpenOwnFolder(held.c_str(), 1, LinkRule::Refuse, Missing::Fail, opened));
-    EXPECT_TRUE(RemoveFolderContents(opened.handle.Get()));
-    RemoveOpenedFolder(opened);
+    EXPECT_EQ(RemoveOpenedFolder(opened, Leftovers::Stay, L"last.exe"), Removal::Gone);
     EXPECT_FALSE(FileExists(held));
 
     // Followed as the administrators' link, the folder it stands for is emptied and

@@ -85,7 +85,7 @@ TEST(Shortcuts, ThreeLinksWithExactNamesReadBackThroughTheShell) {
     const LinkContents contents = LoadLink(menuFolder + "\\Readme.LNK");
     EXPECT_EQ(lstrcmpiA(contents.target.c_str(), "C:\\second\\b.exe"), 0) << contents.target;
     EXPECT_EQ(lstrcmpiA(contents.workingFolder.c_str(), "C:\\second"), 0);
-    EXPECT_TRUE(DeleteShortcut(menuHandle, "Readme"));
+    EXPECT_EQ(DeleteShortcut(menu, "Readme", Leftovers::Stay), Removal::Gone);
     EXPECT_FALSE(FileExists(menuFolder + "\\Readme.LNK"));
 }
 
