@@ -80,7 +80,8 @@ static int WritePng(const char* path, const Picture* picture) {
         header[8] = 8; /* bits per channel */
         header[9] = 2; /* RGB */
         ok = fwrite(signature, 1, 8, file) == 8 && WriteChunk(file, "IHDR", header, 13) &&
-             WriteChunk(file, "IDAT", packed, (uint32_t)packed_size) && WriteChunk(file, "IEND", NULL, 0);
+             WriteChunk(file, "IDAT", packed, (uint32_t)packed_size) &&
+             WriteChunk(file, "IEND", NULL, 0);
         ok = fclose(file) == 0 && ok;
     } else {
         ok = 0;
@@ -137,7 +138,8 @@ static int ReadPng(const char* path, Picture* picture) {
         }
         const unsigned char* type = bytes + at + 4;
         const unsigned char* data = bytes + at + 8;
-        if (memcmp(type, "IHDR", 4) == 0 && length == 13 && data[8] == 8 && data[9] == 2 && data[12] == 0) {
+        if (memcmp(type, "IHDR", 4) == 0 && length == 13 && data[8] == 8 && data[9] == 2 &&
+            data[12] == 0) {
             picture->width = Big32(data);
             picture->height = Big32(data + 4);
             header_seen = picture->width > 0 && picture->height > 0 && picture->width <= 16384 &&
@@ -180,14 +182,17 @@ static int Shot(unsigned x, unsigned y, unsigned width, unsigned height, const c
         return Fail("the rectangle is not on the screen", NULL);
     }
     Picture picture = {width, height, malloc((size_t)width * height * 3)};
-    int ok = picture.rgb != NULL && image->red_mask != 0 && image->green_mask != 0 && image->blue_mask != 0;
+    int ok = picture.rgb != NULL && image->red_mask != 0 && image->green_mask != 0 &&
+             image->blue_mask != 0;
     for (unsigned row = 0; ok && row < height; ++row) {
         for (unsigned column = 0; column < width; ++column) {
             const unsigned long value = XGetPixel(image, (int)column, (int)row);
             unsigned char* out = picture.rgb + ((size_t)row * width + column) * 3;
             out[0] = (unsigned char)((value & image->red_mask) >> __builtin_ctzl(image->red_mask));
-            out[1] = (unsigned char)((value & image->green_mask) >> __builtin_ctzl(image->green_mask));
-            out[2] = (unsigned char)((value & image->blue_mask) >> __builtin_ctzl(image->blue_mask));
+            out[1] =
+                (unsigned char)((value & image->green_mask) >> __builtin_ctzl(image->green_mask));
+            out[2] =
+                (unsigned char)((value & image->blue_mask) >> __builtin_ctzl(image->blue_mask));
         }
     }
     XDestroyImage(image);
@@ -232,28 +237,32 @@ static int Inside(const Rectangle* r, unsigned x, unsigned y) {
 int main(int argc, char** argv) {
     if (argc == 7 && strcmp(argv[1], "shot") == 0) {
         unsigned x, y, width, height;
-        if (!ParseNumber(argv[2], &x) || !ParseNumber(argv[3], &y) || !ParseNumber(argv[4], &width) ||
-            !ParseNumber(argv[5], &height) || width == 0 || height == 0) {
+        if (!ParseNumber(argv[2], &x) || !ParseNumber(argv[3], &y) ||
+            !ParseNumber(argv[4], &width) || !ParseNumber(argv[5], &height) || width == 0 ||
+            height == 0) {
             return Fail("a rectangle is four numbers, width and height not 0", NULL);
         }
         return Shot(x, y, width, height, argv[6]);
     }
     Picture picture = {0, 0, NULL};
     if (argc < 3 || !ReadPng(argv[2], &picture)) {
-        return Fail(argc < 3 ? "usage: x_probe shot|pixel|region|darkest|differ ..." : "not a picture of mine",
+        return Fail(argc < 3 ? "usage: x_probe shot|pixel|region|darkest|differ ..."
+                             : "not a picture of mine",
                     argc < 3 ? NULL : argv[2]);
     }
     int status = 0;
     Rectangle r;
     if (argc == 5 && strcmp(argv[1], "pixel") == 0) {
         unsigned x, y;
-        if (ParseNumber(argv[3], &x) && ParseNumber(argv[4], &y) && x < picture.width && y < picture.height) {
+        if (ParseNumber(argv[3], &x) && ParseNumber(argv[4], &y) && x < picture.width &&
+            y < picture.height) {
             const unsigned char* p = At(&picture, x, y);
             printf("%u,%u,%u\n", p[0], p[1], p[2]);
         } else {
             status = Fail("the pixel is not in the picture", NULL);
         }
-    } else if (argc == 5 && strcmp(argv[1], "region") == 0 && ParseRectangle(argv[3], &picture, &r) &&
+    } else if (argc == 5 && strcmp(argv[1], "region") == 0 &&
+               ParseRectangle(argv[3], &picture, &r) &&
                (strcmp(argv[4], "minima") == 0 || strcmp(argv[4], "maxima") == 0)) {
         const int least = strcmp(argv[4], "minima") == 0;
         unsigned found = least ? 255 : 0;
@@ -264,7 +273,8 @@ int main(int argc, char** argv) {
             }
         }
         printf("%g\n", found / 255.0);
-    } else if (argc == 4 && strcmp(argv[1], "darkest") == 0 && ParseRectangle(argv[3], &picture, &r)) {
+    } else if (argc == 4 && strcmp(argv[1], "darkest") == 0 &&
+               ParseRectangle(argv[3], &picture, &r)) {
         unsigned char least[3] = {255, 255, 255};
         for (unsigned y = r.y; y < r.y + r.height; ++y) {
             for (unsigned x = r.x; x < r.x + r.width; ++x) {
@@ -277,7 +287,8 @@ int main(int argc, char** argv) {
     } else if ((argc == 4 || argc == 5) && strcmp(argv[1], "differ") == 0) {
         Picture other = {0, 0, NULL};
         Rectangle masked = {0, 0, 0, 0};
-        if (!ReadPng(argv[3], &other) || other.width != picture.width || other.height != picture.height) {
+        if (!ReadPng(argv[3], &other) || other.width != picture.width ||
+            other.height != picture.height) {
             status = Fail("not a picture of mine of the same size", argv[3]);
         } else if (argc == 5 && !ParseRectangle(argv[4], &picture, &masked)) {
             status = Fail("the rectangle is not inside the picture", argv[4]);
@@ -285,7 +296,8 @@ int main(int argc, char** argv) {
             unsigned long differing = 0;
             for (unsigned y = 0; y < picture.height; ++y) {
                 for (unsigned x = 0; x < picture.width; ++x) {
-                    differing += !Inside(&masked, x, y) && memcmp(At(&picture, x, y), At(&other, x, y), 3) != 0;
+                    differing += !Inside(&masked, x, y) &&
+                                 memcmp(At(&picture, x, y), At(&other, x, y), 3) != 0;
                 }
             }
             printf("%lu\n", differing);

@@ -41,7 +41,8 @@ bool StartProgram(const std::string& program, const std::string& arguments, Chil
 DWORD Scaled(DWORD milliseconds) {
     char text[16] = "";
     const DWORD length = GetEnvironmentVariableA("MOSSGATE_TIME_SCALE", text, sizeof(text));
-    const unsigned long scale = length > 0 && length < sizeof(text) ? std::strtoul(text, nullptr, 10) : 1;
+    const unsigned long scale =
+        length > 0 && length < sizeof(text) ? std::strtoul(text, nullptr, 10) : 1;
     if (milliseconds == INFINITE || scale <= 1) {
         return milliseconds;
     }
