@@ -100,7 +100,9 @@ runtimes=(wow64)
 # The x86_64 stand-in: Wine 8 runs no i686 program here.
 sleeper="Z:$(realpath "$files/MOSSGATE_C_Setup_x64.exe" | tr / '\\')"
 for runtime in "${runtimes[@]}"; do
-    MOSSGATE_RUNTIME=$runtime TMPDIR=$scratch waiting 120 0 "$runner" cmd /c \
+    # The runner itself in the background (not through a function), so that
+    # the TERM below reaches it and not a subshell around it.
+    MOSSGATE_STANDIN_WAIT_MS=120000 MOSSGATE_RUNTIME=$runtime TMPDIR=$scratch "$runner" cmd /c \
         "echo started>C:\started.txt & $sleeper" >/dev/null 2>&1 &
     runner_pid=$!
     wait_until 60 started || fail "$runtime: the program started"
