@@ -156,8 +156,9 @@ check_ready_look() { # shot-file button-label line-kind
     check "the O/S label has its black shadow" '[ "$(darkest "$s" 200x30+20+391)" = 0,0,0 ]'
     convert "$generated/background.bmp" -crop 900x388+0+0 +repage "$artifacts/picture-top.png"
     convert "$s" -crop 900x388+0+0 +repage "$artifacts/$scenario-top.png"
+    # ImageMagick 7 (in the emulated machine) adds the normalised figure: "0 (0)".
     check "the picture fills the upper rows unchanged" \
-        '[ "$(compare -metric AE "$artifacts/picture-top.png" "$artifacts/$scenario-top.png" null: 2>&1)" = 0 ]'
+        '[ "$(compare -metric AE "$artifacts/picture-top.png" "$artifacts/$scenario-top.png" null: 2>&1 | cut -d" " -f1)" = 0 ]'
 }
 
 case $scenario in
