@@ -50,6 +50,9 @@ run() {
 run cmd /c exit 7 >/dev/null
 expect "the program's exit status" "$?" 7
 expect "prefix removed afterwards" "$(find "$scratch" -maxdepth 1 -name 'mossgate-prefix.*' | wc -l)" 0
+# The tests' limits stretch by the scale in the program too (the runtime passes
+# little of the host's environment).
+expect "the time scale reaches the program" "$(MOSSGATE_TIME_SCALE=3 run cmd /c echo %MOSSGATE_TIME_SCALE%)" 3
 
 # A program that waits SECONDS (stretched as every time limit is), then ends with STATUS.
 waiting() { # seconds status program-and-arguments...

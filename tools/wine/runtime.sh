@@ -12,7 +12,7 @@
 #   runtime_new_prefix PREFIX         a fresh, started prefix from the runtime's template
 #   runtime_start PREFIX              start an existing prefix's server and helpers
 #   runtime_wine PREFIX PROGRAM ARGS  run a Windows program (status: low 8 bits);
-#                                     MOSSGATE_STANDIN_* variables reach it
+#                                     MOSSGATE_STANDIN_* and MOSSGATE_TIME_SCALE reach it
 #   run_setup PREFIX BIN PROGRAM ARGS run PROGRAM through BIN/launcher.exe, quietly;
 #                                     prints "exit code: N", the full 32-bit code
 #   runtime_set_winver PREFIX NAME    the Windows version the prefix reports

@@ -238,9 +238,10 @@ wow64_exec() {
     local prefix=$1 dir=$PWD
     shift
     [ -d "$WOW64_ROOT$dir" ] || dir=/
-    # The stand-ins' test settings pass through; nothing else of the host's environment.
+    # The stand-ins' test settings and the time scale of the tests' limits pass
+    # through; nothing else of the host's environment.
     local settings=()
-    mapfile -t settings < <(env | grep -E '^MOSSGATE_STANDIN_[A-Z_]*=')
+    mapfile -t settings < <(env | grep -E '^MOSSGATE_(STANDIN_[A-Z_]*|TIME_SCALE)=')
     chroot "$WOW64_ROOT" /usr/bin/env -i -C "$dir" HOME=/root PATH=/usr/bin:/bin LANG=C.UTF-8 \
         "${settings[@]}" \
         ${DISPLAY:+DISPLAY="$DISPLAY"} ${XAUTHORITY:+XAUTHORITY="$XAUTHORITY"} ${TZ:+TZ="$TZ"} \
