@@ -5,7 +5,6 @@
 #include "common/win32/file_system.h"
 #include "common/win32/folder_handles.h"
 #include "env/driver_probe.h"
-#include "env/os_version.h"
 #include "tests/windows/support/installed_state.h"
 #include "tests/windows/support/test_process.h"
 
@@ -90,7 +89,7 @@ bool IsLink(const std::string& path) {
 }
 
 TEST(AdministratorsLinkAtMakerFolder, FollowedForInstallAndRemovalAndNeverRemoved) {
-    const std::string maker = InstallFolder().substr(0, InstallFolder().rfind('\\'));
+    const std::string maker = MakerFolder();
     const std::string target = AdministratorsTarget("KS");
     ASSERT_TRUE(MakeUnixLink(target, maker));
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
@@ -114,7 +113,7 @@ TEST(AdministratorsLinkAtMakerFolder, FollowedForInstallAndRemovalAndNeverRemove
 
 TEST(AdministratorsLinkAtInstallFolder, FollowedAndEmptiedButNeverRemoved) {
     const std::string folder = InstallFolder();
-    ASSERT_EQ(mossgate::CreateFolderPath(folder.substr(0, folder.rfind('\\')).c_str()), 1);
+    ASSERT_EQ(mossgate::CreateFolderPath(MakerFolder().c_str()), 1);
     const std::string target = AdministratorsTarget("Pack");
     ASSERT_TRUE(MakeUnixLink(target, folder));
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
@@ -231,9 +230,8 @@ TEST(InstallFolderLost, RemovalPutsTheSetupProgramsBackFromThePackage) {
 // runs as it is (a traced program stands in for driver C's, driver D's is gone).
 TEST(OneSetupProgramLost, RemovalPutsBackOnlyThatOne) {
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
-    const std::string suffix = mossgate::DetectWow64() != 0 ? "_x64.exe" : ".exe";
-    const std::string programC = InstallFolder() + "\\MOSSGATE_C_Setup" + suffix;
-    const std::string programD = InstallFolder() + "\\MOSSGATE_D_Setup" + suffix;
+    const std::string programC = DriverSetupProgram('C');
+    const std::string programD = DriverSetupProgram('D');
     ASSERT_TRUE(
         CopyFileA((ExecutableFolder() + "\\trace_program.exe").c_str(), programC.c_str(), FALSE));
     ASSERT_TRUE(DeleteFileA(programD.c_str()));
@@ -250,22 +248,30 @@ TEST(OneSetupProgramLost, RemovalPutsBackOnlyThatOne) {
     EXPECT_FALSE(FileExists(InstallFolder()));
 }
 
-std::string PatchedCopy(const std::string& damage) {
-    const std::string copy = TempFolder("damaged") + "\\MOSSGATE_CD_Pack_Setup.exe";
-    EXPECT_TRUE(CopyFileA(TwinPath().c_str(), copy.c_str(), FALSE));
-    EXPECT_EQ(RunSetup(ExecutableFolder() + "\\resource_patch.exe", "\"" + copy + "\" " + damage),
-              std::optional<int32_t>(0));
-    return copy;
-}
-
-TEST(PackageSizePastTheImage, TheInstallReadsOnlyWhatIsThere) {
-    EXPECT_EQ(RunSetup(PatchedCopy("inflate-package"), "-h -i"), std::optional<int32_t>(0));
-    EXPECT_TRUE(FileExists(InstallFolder() + "\\readme.txt"));
+// Damaged copies of the program: a wrong digest stops the install before any
+// driver's setup program starts (the other entries are written); a package size
+// past the image's end is read only as far as the image goes.
+TEST(DamagedPackage, AWrongDigestStopsBeforeTheDriversASizePastTheImageReadsWhatIsThere) {
+    const struct {
+        const char* damage;
+        int32_t exitCode;
+        size_t driverStarts;
+        bool installed;
+    } cases[] = {{"corrupt-digest 40", -10, 0, false}, {"inflate-package", 0, 2, true}};
+    const std::string log = TempFolder("damaged-package") + "\\starts.log";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.damage);
+        UseStandinLog(log);
+        EXPECT_EQ(RunSetup(DamagedCopy(c.damage), "-h -i"), std::optional<int32_t>(c.exitCode));
+        EXPECT_EQ(StandinLogLines(log).size(), c.driverStarts);
+        EXPECT_TRUE(FileExists(InstallFolder() + "\\readme.txt"));
+        EXPECT_EQ(UninstallKeyExists(), c.installed);
+        EXPECT_EQ(mossgate::ProbeInstalledDrivers(), c.installed ? 1 : 0);
+    }
 }
 
 TEST(FileAtInstallFolder, TheFolderCannotBeMade) {
-    const std::string folder = InstallFolder();
-    ASSERT_EQ(mossgate::CreateFolderPath(folder.substr(0, folder.rfind('\\')).c_str()), 1);
+    ASSERT_EQ(mossgate::CreateFolderPath(MakerFolder().c_str()), 1);
     ASSERT_EQ(mossgate::WriteWholeFile(InstallFolder().c_str(), kPrecious, sizeof(kPrecious)), 1);
     EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(-3));
     EXPECT_EQ(ReadWholeFile(InstallFolder()), "keep");

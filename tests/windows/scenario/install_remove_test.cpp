@@ -26,16 +26,6 @@ std::string LogPath() {
     return TempFolder("scenario") + "\\" + kLogName;
 }
 
-std::string InstalledCopy() {
-    return InstallFolder() + "\\MOSSGATE_CD_Pack_Setup.exe";
-}
-
-void ExpectShortcutsIn(const std::string& folder, bool present) {
-    for (const char* file : kShortcutFiles) {
-        EXPECT_EQ(FileExists(folder + "\\" + file), present) << folder << "\\" << file;
-    }
-}
-
 void ExpectFullyInstalled() {
     const auto sources = PackageSources();
     ASSERT_EQ(sources.size(), 61u) << "package manifest not found beside the build";
@@ -73,8 +63,7 @@ void ExpectFullyInstalled() {
 
 void ExpectFullyRemoved() {
     EXPECT_FALSE(FileExists(InstallFolder()));
-    EXPECT_TRUE(FileExists(InstallFolder().substr(0, InstallFolder().rfind('\\'))))
-        << "the maker-level folder must stay";
+    EXPECT_TRUE(FileExists(MakerFolder())) << "the maker-level folder must stay";
     EXPECT_FALSE(FileExists(UserStartMenuFolder()));
     EXPECT_FALSE(FileExists(CommonStartMenuFolder()));
     EXPECT_TRUE(FileExists(UserProgramsFolder() + "\\Kestrine"));
@@ -83,12 +72,8 @@ void ExpectFullyRemoved() {
     EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 0);
 }
 
-// The build of a driver's setup program that the product runs: on 64-bit Windows
-// the 32-bit product (under WOW64) starts the "_x64.exe" builds, never the others.
-std::string ExpectedLogLine(const char* baseName, const char* switches) {
-    const std::string program =
-        baseName + std::string(mossgate::DetectWow64() ? "_x64.exe" : ".exe");
-    return InstallFolder() + "\\" + program + "\t" + switches + "\t" + InstallFolder();
+std::string ExpectedLogLine(char driver, const char* switches) {
+    return DriverSetupProgram(driver) + "\t" + switches + "\t" + InstallFolder();
 }
 
 TEST(InstallThenRemove, SilentInstallThenSilentInstallAgainRemoves) {
@@ -100,16 +85,16 @@ TEST(InstallThenRemove, SilentInstallThenSilentInstallAgainRemoves) {
     ExpectFullyInstalled();
     const auto starts = StandinLogLines(log);
     ASSERT_EQ(starts.size(), 2u);
-    EXPECT_EQ(starts[0], ExpectedLogLine("MOSSGATE_C_Setup", "-h -i -H -n"));
-    EXPECT_EQ(starts[1], ExpectedLogLine("MOSSGATE_D_Setup", "-h -i -H -n"));
+    EXPECT_EQ(starts[0], ExpectedLogLine('C', "-h -i -H -n"));
+    EXPECT_EQ(starts[1], ExpectedLogLine('D', "-h -i -H -n"));
 
     UseStandinLog(log);
     EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
     ExpectFullyRemoved();
     const auto removals = StandinLogLines(log);
     ASSERT_EQ(removals.size(), 2u);
-    EXPECT_EQ(removals[0], ExpectedLogLine("MOSSGATE_C_Setup", "-h -u -H"));
-    EXPECT_EQ(removals[1], ExpectedLogLine("MOSSGATE_D_Setup", "-h -u -H"));
+    EXPECT_EQ(removals[0], ExpectedLogLine('C', "-h -u -H"));
+    EXPECT_EQ(removals[1], ExpectedLogLine('D', "-h -u -H"));
 }
 
 TEST(RemoveOnCleanMachine, SilentRemoveChangesNothing) {
@@ -117,7 +102,7 @@ TEST(RemoveOnCleanMachine, SilentRemoveChangesNothing) {
     UseStandinLog(log);
     EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
     // The program's own Program Files, whichever it is under this runtime.
-    EXPECT_FALSE(FileExists(InstallFolder().substr(0, InstallFolder().rfind('\\'))));
+    EXPECT_FALSE(FileExists(MakerFolder()));
     EXPECT_FALSE(FileExists(UserProgramsFolder() + "\\Kestrine"));
     EXPECT_FALSE(FileExists(CommonProgramsFolder() + "\\Kestrine"));
     EXPECT_FALSE(UninstallKeyExists());
@@ -302,49 +287,14 @@ TEST(UninstallCommand, EachCommandRunTheWayWindowsRunsItStartsTheInstalledCopy) 
         ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
         const auto text = UninstallValue(command.value);
         ASSERT_TRUE(text.has_value()) << command.value;
-        std::string commandLine = *text + command.appended;
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info = {};
-        ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                   nullptr, &startup, &info));
-        WaitForSingleObject(info.hProcess, Scaled(120000));
-        DWORD code = 1;
-        GetExitCodeProcess(info.hProcess, &code);
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-        EXPECT_EQ(static_cast<int32_t>(code), 0) << command.value;
+        EXPECT_EQ(RunCommandLine(*text + command.appended), std::optional<int32_t>(0))
+            << command.value;
         EXPECT_FALSE(FileExists("C:\\Program.exe.ran"))
             << "the planted C:\\Program.exe was started";
         EXPECT_FALSE(UninstallKeyExists())
             << command.value << ": the installed copy did not remove";
         EXPECT_FALSE(FileExists(InstallFolder() + "\\readme.txt")) << command.value;
     }
-}
-
-} // namespace
-
-namespace {
-
-using namespace mossgate::testing;
-
-std::string DamagedCopy(const std::string& name, const std::string& damage) {
-    const std::string copy = TempFolder("damaged") + "\\" + name;
-    EXPECT_TRUE(CopyFileA(TwinPath().c_str(), copy.c_str(), FALSE));
-    EXPECT_EQ(RunSetup(ExecutableFolder() + "\\resource_patch.exe", "\"" + copy + "\" " + damage),
-              std::optional<int32_t>(0));
-    return copy;
-}
-
-TEST(BadPackage, AWrongDigestStopsTheInstallBeforeAnyDriverSetup) {
-    const std::string copy = DamagedCopy("MOSSGATE_CD_Pack_Setup.exe", "corrupt-digest 40");
-    const std::string log = TempFolder("scenario") + "\\bad-package.log";
-    UseStandinLog(log);
-    EXPECT_EQ(RunSetup(copy, "-h -i"), std::optional<int32_t>(-10));
-    EXPECT_TRUE(StandinLogLines(log).empty()) << "no driver setup program may start";
-    EXPECT_TRUE(FileExists(InstallFolder() + "\\readme.txt")) << "the other entries are written";
-    EXPECT_FALSE(UninstallKeyExists());
-    EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 0);
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 #include "app/messages.h"
 #include "common/product_names.h"
 #include "env/driver_probe.h"
-#include "env/os_version.h"
 #include "tests/windows/support/installed_state.h"
 #include "tests/windows/support/test_process.h"
 
@@ -19,16 +18,6 @@
 namespace {
 
 using namespace mossgate::testing;
-
-std::string InstalledCopy() {
-    return InstallFolder() + "\\MOSSGATE_CD_Pack_Setup.exe";
-}
-
-// The setup programs the program itself runs on this system.
-std::string DriverSetupProgram(char driver) {
-    return InstallFolder() + "\\MOSSGATE_" + driver + "_Setup" +
-           (mossgate::DetectWow64() != 0 ? "_x64.exe" : ".exe");
-}
 
 // The drivers removed by their own setup programs, not by this program.
 void RemoveDriversByOtherMeans() {
@@ -123,7 +112,7 @@ std::wstring Texts(const std::vector<std::wstring>& texts) {
 // and keeps every other byte. The restart then carries out the others and leaves
 // the new install, whose uninstall entry still works.
 TEST(OtherSoftwaresRestartPlans, StayByteForByteAndTheRestartCarriesThemOut) {
-    const std::string maker = InstallFolder().substr(0, InstallFolder().rfind('\\'));
+    const std::string maker = MakerFolder();
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
     ASSERT_TRUE(MakeUnixLink(maker, "C:\\Alias"));
     ASSERT_TRUE(GiveDriveLetter('S', maker));
@@ -233,7 +222,7 @@ TEST(RestartPlansAtTheirBound, AListPastTheBoundIsLeftAsItIs) {
 // folder, as a junction or a drive letter given to a folder makes one), the program
 // still knows that it runs from its install folder.
 TEST(StartedThroughAnotherSpelling, ItStillKnowsItsOwnFolder) {
-    const std::string maker = InstallFolder().substr(0, InstallFolder().rfind('\\'));
+    const std::string maker = MakerFolder();
     ASSERT_TRUE(CreateDirectoryA(maker.c_str(), nullptr));
     ASSERT_TRUE(MakeUnixLink(maker, "C:\\Alias"));
     for (const bool shortName : {true, false}) {
@@ -269,16 +258,6 @@ TEST(StartedThroughASessionDriveLetter, TheRestartStillDeletesTheCopyAndTheFolde
     ASSERT_TRUE(SimulateRestart());
     EXPECT_FALSE(FileExists(InstalledCopy()));
     EXPECT_FALSE(FileExists(InstallFolder()));
-}
-
-template <typename Done> bool WaitUntil(Done done, DWORD timeoutMs) {
-    for (DWORD waited = 0; waited < Scaled(timeoutMs); waited += 50) {
-        if (done()) {
-            return true;
-        }
-        Sleep(50);
-    }
-    return false;
 }
 
 // The window's one button pressed, then the text of the failure box it shows; the

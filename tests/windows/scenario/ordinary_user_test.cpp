@@ -14,19 +14,12 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
 namespace {
 
 using namespace mossgate::testing;
-
-std::string WindowsPathOfUnix(const std::string& unixPath) {
-    std::string path = "Z:" + unixPath;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
 
 // The user's process (tests/windows/support/ordinary_user.cpp).
 class OrdinaryUser {
@@ -51,10 +44,10 @@ class OrdinaryUser {
         }
         arguments += last.empty() ? "" : " " + last;
         ChildProcess user;
-        if (!StartProgram(WindowsPathOfUnix(MOSSGATE_ORDINARY_USER), arguments, user)) {
+        if (!StartProgram(WindowsPathOf(MOSSGATE_ORDINARY_USER), arguments, user)) {
             return false;
         }
-        return WaitForFile(ready_, 20000);
+        return WaitUntil([this] { return FileExists(ready_); }, 20000);
     }
 
     // Tells it to end.
@@ -66,20 +59,11 @@ class OrdinaryUser {
 
     // What it did, once it has ended.
     std::string Report(DWORD timeoutMs = 75000) {
-        return WaitForFile(report_, timeoutMs) ? ReadWholeFile(report_) : "no report";
+        return WaitUntil([this] { return FileExists(report_); }, timeoutMs) ? ReadWholeFile(report_)
+                                                                            : "no report";
     }
 
   private:
-    static bool WaitForFile(const std::string& path, DWORD timeoutMs) {
-        for (DWORD waited = 0; waited < Scaled(timeoutMs); waited += 50) {
-            if (FileExists(path)) {
-                return true;
-            }
-            Sleep(50);
-        }
-        return false;
-    }
-
     std::string ready_;
     std::string report_;
 };
@@ -97,15 +81,18 @@ std::string ProgramOf(const std::string& record) {
     return record.substr(0, record.find('\t'));
 }
 
+void SetTemporaryFolder(const std::string& folder) {
+    for (const char* name : {"TMP", "TEMP"}) {
+        SetChildEnvironment(name, folder.c_str());
+    }
+}
+
 // A removal whose install folder lost the drivers' setup programs takes them from
 // its own package into the install folder and runs them from there, as always.
 // It never puts or starts a program where the user can write: the user, waiting
 // in `watched` to replace any program written there with their own, never gets it
-// run with the administrators' rights. `setTemporaryFolder` sets the program's TMP
-// and TEMP.
-template <typename SetTemporaryFolder>
-void ExpectRemovalKeepsItsProgramsFrom(const std::string& watched,
-                                       SetTemporaryFolder setTemporaryFolder) {
+// run with the administrators' rights. `temporary` is the program's TMP and TEMP.
+void ExpectRemovalKeepsItsProgramsFrom(const std::string& watched, const std::wstring& temporary) {
     const std::string logs = TempFolder("user-temp-logs");
     const std::string traceLog = logs + "\\user-programs.log";
     const std::string startLog = logs + "\\starts.log";
@@ -119,11 +106,11 @@ void ExpectRemovalKeepsItsProgramsFrom(const std::string& watched,
     UseStandinLog(startLog);
     SetChildEnvironment("MOSSGATE_TRACE_LOG", traceLog.c_str());
     const std::string saved = TempFolder("");
-    setTemporaryFolder();
-    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
-    for (const char* name : {"TMP", "TEMP"}) {
-        SetChildEnvironment(name, saved.c_str());
+    for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+        SetEnvironmentVariableW(name, temporary.c_str());
     }
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
+    SetTemporaryFolder(saved);
     SetChildEnvironment("MOSSGATE_TRACE_LOG", nullptr);
 
     EXPECT_EQ(ReadWholeFile(traceLog), "") << "the user's program ran elevated";
@@ -138,37 +125,27 @@ void ExpectRemovalKeepsItsProgramsFrom(const std::string& watched,
     EXPECT_FALSE(FileExists(InstallFolder()));
 }
 
-void SetTemporaryFolder(const std::string& folder) {
-    for (const char* name : {"TMP", "TEMP"}) {
-        SetChildEnvironment(name, folder.c_str());
-    }
-}
-
 TEST(UserTemporaryFolder, RemovalNeverPutsOrStartsProgramsThere) {
-    const std::string temp = TempFolder("user-temp");
-    ExpectRemovalKeepsItsProgramsFrom(temp, [&temp] { SetTemporaryFolder(temp); });
-}
-
-// A temporary folder whose name has a letter outside the code page: its best-fit
-// ANSI spelling ("\x03a9mega" gives "Omega") is another user's folder.
-TEST(BestFitTemporaryFolder, RemovalNeverPutsOrStartsProgramsThere) {
-    const std::string base = TempFolder("best-fit");
-    const std::wstring greek = std::wstring(base.begin(), base.end()) + L"\\\x03a9mega";
-    ASSERT_TRUE(CreateDirectoryW(greek.c_str(), nullptr));
-    const std::string other = base + "\\Omega";
-    ASSERT_TRUE(CreateDirectoryA(other.c_str(), nullptr));
-    ExpectRemovalKeepsItsProgramsFrom(other, [&greek] {
-        for (const wchar_t* name : {L"TMP", L"TEMP"}) {
-            SetEnvironmentVariableW(name, greek.c_str());
-        }
-    });
-}
-
-// A temporary folder that cannot be used is no reason to count the drivers as
-// removed.
-TEST(MissingTemporaryFolder, RemovalStillRemovesTheDrivers) {
-    const std::string temp = TempFolder("missing-temp");
-    ExpectRemovalKeepsItsProgramsFrom(temp, [&temp] { SetTemporaryFolder(temp + "\\missing"); });
+    const std::string base = TempFolder("user-temp");
+    const std::wstring wide(base.begin(), base.end());
+    ASSERT_TRUE(CreateDirectoryW((wide + L"\\\x03a9mega").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((base + "\\Omega").c_str(), nullptr));
+    const struct {
+        const char* what;
+        std::string watched;
+        std::wstring temporary;
+    } cases[] = {
+        {"the user's own folder", base, wide},
+        // A letter outside the code page: the best-fit ANSI spelling ("\x03a9mega"
+        // gives "Omega") is another user's folder.
+        {"a name with a best-fit spelling", base + "\\Omega", wide + L"\\\x03a9mega"},
+        // One that cannot be used is no reason to count the drivers as removed.
+        {"a missing folder", base, wide + L"\\missing"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ExpectRemovalKeepsItsProgramsFrom(c.watched, c.temporary);
+    }
 }
 
 // Where a setup program cannot be put back, the removal fails and says so: it does

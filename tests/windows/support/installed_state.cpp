@@ -1,6 +1,9 @@
 #include "tests/windows/support/installed_state.h"
 
+#include "env/os_version.h"
 #include "tests/windows/support/test_process.h"
+
+#include <gtest/gtest.h>
 
 #include <windows.h>
 
@@ -30,6 +33,8 @@ std::optional<std::string> ReadString(HKEY root, const char* key, const char* na
     return std::string(value);
 }
 
+} // namespace
+
 std::string WindowsPathOf(const std::string& unixPath) {
     std::string path = "Z:" + unixPath;
     for (char& c : path) {
@@ -40,8 +45,6 @@ std::string WindowsPathOf(const std::string& unixPath) {
     return path;
 }
 
-} // namespace
-
 // As the shell tells this test program, which has the product's bitness: a 32-bit
 // program on 64-bit Windows gets "Program Files (x86)" and the same Start menu.
 static std::string ShellFolder(int id) {
@@ -51,6 +54,34 @@ static std::string ShellFolder(int id) {
 
 std::string InstallFolder() {
     return ShellFolder(CSIDL_PROGRAM_FILES) + "\\KS\\MOSSGATE_CD_Pack";
+}
+
+std::string MakerFolder() {
+    const std::string folder = InstallFolder();
+    return folder.substr(0, folder.rfind('\\'));
+}
+
+std::string InstalledCopy() {
+    return InstallFolder() + "\\MOSSGATE_CD_Pack_Setup.exe";
+}
+
+std::string DriverSetupProgram(char driver) {
+    return InstallFolder() + "\\MOSSGATE_" + driver + "_Setup" +
+           (DetectWow64() != 0 ? "_x64.exe" : ".exe");
+}
+
+void ExpectShortcutsIn(const std::string& folder, bool present) {
+    for (const char* file : kShortcutFiles) {
+        EXPECT_EQ(FileExists(folder + "\\" + file), present) << folder << "\\" << file;
+    }
+}
+
+std::string DamagedCopy(const std::string& damage) {
+    const std::string copy = TempFolder("damaged") + "\\MOSSGATE_CD_Pack_Setup.exe";
+    EXPECT_TRUE(CopyFileA(TwinPath().c_str(), copy.c_str(), FALSE));
+    EXPECT_EQ(RunSetup(ExecutableFolder() + "\\resource_patch.exe", "\"" + copy + "\" " + damage),
+              std::optional<int32_t>(0));
+    return copy;
 }
 
 std::string UserProgramsFolder() {

@@ -14,9 +14,18 @@ std::string UserProgramsFolder();   // from the per-user Shell Folders key
 std::string CommonProgramsFolder(); // the all-users Programs folder
 std::string UserStartMenuFolder();  // <user Programs>\Kestrine\MOSSGATE_CD_Pack
 std::string CommonStartMenuFolder();
+std::string MakerFolder();   // the install folder's parent, which other products share
+std::string InstalledCopy(); // the program's copy in its install folder
+// The build of a driver's setup program that the program runs here: on 64-bit
+// Windows the 32-bit product (under WOW64) starts the "_x64.exe" builds.
+std::string DriverSetupProgram(char driver);
 
 constexpr const char* kShortcutFiles[] = {"Readme.LNK", "MOSSGATE C Control Panel.LNK",
                                           "MOSSGATE D Control Panel.LNK"};
+void ExpectShortcutsIn(const std::string& folder, bool present);
+
+// A copy of the twin with its resources damaged by resource_patch (`damage`: its words).
+std::string DamagedCopy(const std::string& damage);
 
 // (name, Windows path of its source file) of every package entry, in directory
 // order, from the manifest the build wrote beside the package.
@@ -84,7 +93,9 @@ size_t PlannedDeletions();
 // Replaces them (no texts: the value goes).
 void SetPendingRenames(const std::vector<std::wstring>& texts);
 
-// The Unix path of a Windows path of the prefix; empty when there is none.
+// The Unix path of a Windows path of the prefix; empty when there is none. And a
+// Unix path as Windows programs reach it (drive Z:).
 std::string UnixPathOf(const std::string& path);
+std::string WindowsPathOf(const std::string& unixPath);
 
 } // namespace mossgate::testing

@@ -43,6 +43,17 @@ bool FindProcess(const std::string& prefix, ChildProcess& found, DWORD timeoutMs
 // A top-level window of the given class owned by the process, hidden ones included.
 HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeoutMs);
 
+// True once `done()` holds, false when it does not within the (scaled) time limit.
+template <typename Done> bool WaitUntil(Done done, DWORD timeoutMs) {
+    for (DWORD waited = 0; waited < Scaled(timeoutMs); waited += 50) {
+        if (done()) {
+            return true;
+        }
+        Sleep(50);
+    }
+    return false;
+}
+
 bool FileExists(const std::string& path);
 std::string ReadWholeFile(const std::string& path);
 // Creates or replaces the file with exactly these bytes; false when it cannot.
