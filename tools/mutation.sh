@@ -19,25 +19,27 @@ xvfb="xvfb-run -a -s '-screen 0 1280x1024x24'"
 # A test that normally ends within a minute and hangs under a mutant counts as failed
 # after this, instead of holding the run for the whole preset's limit.
 hang='--timeout 150'
+# One failing test kills the mutant: stop there instead of running the rest.
+first='--stop-on-failure'
 # The whole preset: the tests start helpers of their own (launcher, probes, the user's process).
 windows_build='cmake --preset win64 >/dev/null 2>&1 && cmake --build --preset win64 >/dev/null 2>&1'
 case $group in
 core)
     max=${2:-120} seed=${3:-7}
     build='cmake --preset host >/dev/null 2>&1 && cmake --build --preset host >/dev/null 2>&1'
-    tests='ctest --preset host -E fuzz >/dev/null 2>&1'
+    tests="ctest --preset host -E fuzz -j2 --timeout 120 $first >/dev/null 2>&1"
     files=$(git ls-files '*/portable/*.cpp')
     ;;
 windows)
     max=${2:-48} seed=${3:-18}
     build=$windows_build
-    tests="$xvfb ctest --preset win64 -j2 $hang -R 'windows.(unit|dll_planting)|scenario[.]' >/dev/null 2>&1"
+    tests="$xvfb ctest --preset win64 -j2 $hang $first -R 'windows.(unit|dll_planting)|scenario[.]' >/dev/null 2>&1"
     files=$(git ls-files 'procedures/*.cpp' 'common/win32/*.cpp' 'package/*.cpp' 'env/*.cpp' | grep -v /portable/)
     ;;
 app)
     max=${2:-16} seed=${3:-18}
     build=$windows_build
-    tests="$xvfb ctest --preset win64 -j2 $hang -R 'windows.unit|scenario.(AccessibleWindow|UnstartableSetupProgram|SingleInstance|CommandLineWithoutAction|Startup)|gui.(ready|clicks|install|no-shell|remove|failed-removal|no-picture|command-line-install|command-line-failed-removal|startup-error)' >/dev/null 2>&1"
+    tests="$xvfb ctest --preset win64 -j2 $hang $first -R 'windows.unit|scenario.(AccessibleWindow|UnstartableSetupProgram|SingleInstance|CommandLineWithoutAction|Startup)|gui.(ready|clicks|install|no-shell|remove|failed-removal|no-picture|command-line-install|command-line-failed-removal|startup-error)' >/dev/null 2>&1"
     files=$(git ls-files 'app/*.cpp' | grep -v -e /portable/ -e app/main.cpp)
     ;;
 *)
