@@ -10,14 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
-#include <unistd.h>
-
-#include <csignal>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -52,14 +48,21 @@ Bytes ReadBytes(const fs::path& path) {
     return Bytes(text.begin(), text.end());
 }
 
-void WriteBytes(const fs::path& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
+void WriteText(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
-void WriteText(const fs::path& path, const std::string& text) {
-    WriteBytes(path, Bytes(text.begin(), text.end()));
+void WriteBytes(const fs::path& path, const Bytes& bytes) {
+    WriteText(path, std::string(bytes.begin(), bytes.end()));
+}
+
+// The text as one word of a POSIX shell's command line.
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -131,37 +134,24 @@ class Tool : public ::testing::Test {
         fs::remove_all(dir_, ignored);
     }
 
-    // Runs the tool; with fileSizeLimit, no file it writes may grow past that
-    // many bytes (writes beyond fail with EFBIG, as on a full disk).
-    Outcome Run(const std::vector<std::string>& args, rlim_t fileSizeLimit = RLIM_INFINITY) {
-        const fs::path out = dir_ / "stdout.txt";
-        const fs::path err = dir_ / "stderr.txt";
-        std::vector<std::string> all{MOSSGATE_PACKAGE_TOOL};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& arg : all) {
-            argv.push_back(arg.data());
+    // Runs a shell command line, its output and errors caught in files.
+    Outcome Shell(const std::string& command) {
+        const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
+        const int status =
+            std::system((command + " >" + Quoted(out) + " 2>" + Quoted(err)).c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+    }
+
+    // Runs the tool; with blocks, no file it writes may grow past that many
+    // 512-byte blocks (writes beyond fail with EFBIG, as on a full disk).
+    Outcome Run(const std::vector<std::string>& args, int blocks = 0) {
+        std::string command =
+            blocks ? "trap '' XFSZ; ulimit -f " + std::to_string(blocks) + "; " : std::string();
+        command += Quoted(MOSSGATE_PACKAGE_TOOL);
+        for (const std::string& arg : args) {
+            command += " " + Quoted(arg);
         }
-        argv.push_back(nullptr);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (outFd < 0 || errFd < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0) {
-                _exit(126);
-            }
-            if (fileSizeLimit != RLIM_INFINITY) {
-                signal(SIGXFSZ, SIG_IGN);
-                const rlimit limit{fileSizeLimit, fileSizeLimit};
-                setrlimit(RLIMIT_FSIZE, &limit);
-            }
-            execv(MOSSGATE_PACKAGE_TOOL, argv.data());
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadText(out),
-                ReadText(err)};
+        return Shell(command);
     }
 
     // Parses a run's standard output with Python's json module and prints the
@@ -172,17 +162,11 @@ class Tool : public ::testing::Test {
         WriteText(dir_ / "read_json.py",
                   "import hashlib, json, sys\nd = json.load(open(sys.argv[1]))\nprint(" +
                       expression + ")\n");
-        const std::string command = "PYTHONIOENCODING=utf-8 " + std::string(MOSSGATE_PYTHON) + " " +
-                                    (dir_ / "read_json.py").string() + " " +
-                                    (dir_ / "json.txt").string() + " " + dir_.string() + " 2>&1";
-        std::string printed;
-        FILE* python = ::popen(command.c_str(), "r");
-        for (int c; python != nullptr && (c = std::fgetc(python)) != EOF;) {
-            printed += static_cast<char>(c);
-        }
-        EXPECT_EQ(python != nullptr ? ::pclose(python) : -1, 0)
-            << printed << run.out.substr(0, 300);
-        return printed.empty() ? printed : printed.substr(0, printed.size() - 1);
+        const Outcome python = Shell("PYTHONIOENCODING=utf-8 " + Quoted(MOSSGATE_PYTHON) + " " +
+                                     Quoted(dir_ / "read_json.py") + " " +
+                                     Quoted(dir_ / "json.txt") + " " + Quoted(dir_));
+        EXPECT_EQ(python.status, 0) << python.err << run.out.substr(0, 300);
+        return python.out.empty() ? python.out : python.out.substr(0, python.out.size() - 1);
     }
 
     // Writes the files into src/ and a manifest naming them relative to it.
@@ -353,7 +337,7 @@ TEST_F(Tool, WriteRefusesWritesNothingAndKeepsWhatWasThere) {
 
     // A write error halfway (the directory fits, the payloads do not).
     const fs::path manifest = Manifest(SampleFiles());
-    const Outcome full = Run({"write", manifest.string(), output.string()}, 64 * 1024);
+    const Outcome full = Run({"write", manifest.string(), output.string()}, 128);
     EXPECT_NE(full.err.find("File too large"), std::string::npos) << full.err;
     EXPECT_TRUE(FilesBelow(dir_ / "out").empty());
 }
