@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -34,8 +35,12 @@ const SwitchCase kCases[] = {
 
 TEST(CommandLineScan, EveryRuleOfTheTable) {
     for (const SwitchCase& c : kCases) {
-        const mossgate::CommandLineSwitches s = mossgate::ScanCommandLine(c.text);
+        // An exact heap copy: ASan reports a read past the terminator (a lone "-" at
+        // the end invites one).
         const std::string label = c.text == nullptr ? "(null)" : c.text;
+        const std::vector<char> text(label.c_str(), label.c_str() + label.size() + 1);
+        const mossgate::CommandLineSwitches s =
+            mossgate::ScanCommandLine(c.text == nullptr ? nullptr : text.data());
         EXPECT_EQ(s.silent, c.silent) << label;
         EXPECT_EQ(s.install, c.install) << label;
         EXPECT_EQ(s.uninstall, c.uninstall) << label;
@@ -51,12 +56,6 @@ TEST(CommandLineScan, FlagsAreSetNeverCleared) {
     EXPECT_EQ(installRequested, 1);
     EXPECT_EQ(uninstallRequested, 1);
     silentMode = installRequested = uninstallRequested = 0;
-}
-
-TEST(CommandLineScan, NeverReadsPastTheTerminator) {
-    // A lone "-" at the very end of a heap text: ASan reports any read beyond it.
-    std::string text = "abc -";
-    EXPECT_EQ(mossgate::ScanCommandLine(text.c_str()).silent, 0);
 }
 
 } // namespace

@@ -317,39 +317,25 @@ TEST(KnownAnswers, KeystreamOverZeroBytes) {
 }
 
 TEST(KnownAnswers, WalkStateAfterFixedEntries) {
-    size_t total = PACKAGE_DIRECTORY_BYTES;
-    for (const WalkVector& v : kWalkVectors) {
-        total += v.size;
-    }
-    Bytes image(total, 0);
-    size_t offset = PACKAGE_DIRECTORY_BYTES;
-    size_t e = 0;
+    Bytes image(PACKAGE_DIRECTORY_BYTES, 0);
+    std::vector<PackageEntry> entries;
     for (const WalkVector& v : kWalkVectors) {
         PackageEntry entry{};
-        std::snprintf(entry.name, sizeof(entry.name), "vector%zu", e);
-        entry.dataOffset = static_cast<uint32_t>(offset);
+        entry.dataOffset = static_cast<uint32_t>(image.size());
         entry.dataSize = v.size;
-        const Bytes digest = FromHex(v.plainDigestHex);
-        std::memcpy(entry.plainDigest, digest.data(), MD5_DIGEST_BYTES);
-        StoreEntry(image, e, entry);
+        std::memcpy(entry.plainDigest, FromHex(v.plainDigestHex).data(), MD5_DIGEST_BYTES);
         for (size_t i = 0; i < v.size; ++i) {
-            image[offset + i] = static_cast<uint8_t>(7 * i + 31 * e + 1);
+            image.push_back(static_cast<uint8_t>(7 * i + 31 * entries.size() + 1));
         }
-        offset += v.size;
-        ++e;
+        entries.push_back(entry);
     }
-
-    PackageEntry directory[PACKAGE_ENTRY_COUNT];
-    ASSERT_TRUE(CopyPackageDirectory(image.data(), image.size(), directory));
     WalkState state = StartWalk();
-    e = 0;
-    for (const WalkVector& v : kWalkVectors) {
-        EXPECT_EQ(ReadPackageEntry(directory[e], image.data(), image.size(), state),
+    for (size_t e = 0; e < entries.size(); ++e) {
+        EXPECT_EQ(ReadPackageEntry(entries[e], image.data(), image.size(), state),
                   EntryOutcome::Verified)
             << e;
-        EXPECT_EQ(state.seed, v.seedAfter) << e;
-        EXPECT_EQ(KeyBytes(state.key), FromHex(v.keyAfterHex)) << e;
-        ++e;
+        EXPECT_EQ(state.seed, kWalkVectors[e].seedAfter) << e;
+        EXPECT_EQ(KeyBytes(state.key), FromHex(kWalkVectors[e].keyAfterHex)) << e;
     }
 }
 

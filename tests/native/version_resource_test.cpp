@@ -2,6 +2,7 @@
 // at a time. Each block is read from a heap copy of exactly its size, so that
 // AddressSanitizer stops any read past it.
 #include "common/portable/version_resource.h"
+#include "tests/native/support/pe_image.h"
 
 #include <gtest/gtest.h>
 
@@ -14,15 +15,8 @@ namespace {
 
 using namespace mossgate;
 
-void Put16(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
-    bytes[at] = static_cast<uint8_t>(value);
-    bytes[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
-    Put16(bytes, at, value & 0xFFFF);
-    Put16(bytes, at + 2, value >> 16);
-}
+using mossgate::testing::Put16;
+using mossgate::testing::Put32;
 
 constexpr uint32_t FIXED = 40;
 
@@ -83,13 +77,10 @@ TEST(VersionResource, TheProductVersionAndEachDamageRefused) {
         c.damage(bytes);
         EXPECT_EQ(Read(bytes), c.expected) << c.what;
     }
-}
-
-TEST(VersionResource, EveryCutShortOfTheFixedPartIsRefused) {
     const std::vector<uint8_t> whole = VersionBlock();
     for (size_t size = 1; size < FIXED + 52; ++size) {
-        std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<long>(size));
-        EXPECT_EQ(Read(cut), "not read") << size << " bytes";
+        EXPECT_EQ(Read({whole.begin(), whole.begin() + static_cast<long>(size)}), "not read")
+            << size;
     }
 }
 

@@ -73,11 +73,6 @@ TEST(WindowLayoutTest, ButtonHitIsStrictlyInside) {
     EXPECT_FALSE(StrictlyInside({0, 0, 0, 0}, 0, 0)); // before the first paint
 }
 
-TEST(WindowLayoutTest, TheButtonReadsInstallOrRemove) {
-    EXPECT_STREQ(TextsFor(0).button, "Install");
-    EXPECT_STREQ(TextsFor(1).button, "Remove");
-}
-
 std::string Descrambled(const StoredLink& link) {
     std::vector<uint8_t> bytes(link.bytes, link.bytes + link.length);
     EXPECT_EQ(DescrambleText(LINK_SEED, bytes.data(), bytes.size()), 0);
