@@ -8,6 +8,7 @@
 // that ends in '.' or ' ' or that is a device with or without an extension.
 #include "common/portable/path_text.h"
 #include "package/portable/package_format.h"
+#include "tests/fuzz/walk_promises.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -20,12 +21,7 @@
 namespace {
 
 using namespace mossgate;
-
-void Require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using fuzz::Require;
 
 bool IsDevice(const std::string& component) {
     static const std::set<std::string> devices = [] {
