@@ -85,8 +85,7 @@ TEST(PackageDirectory, NeedsMoreBytesThanTheDirectory) {
         const Bytes image = PatternBytes(c.imageSize, 7);
         PackageEntry directory[PACKAGE_ENTRY_COUNT];
         std::memset(directory, 0xA5, sizeof(directory));
-        const Bytes before(reinterpret_cast<const uint8_t*>(directory),
-                           reinterpret_cast<const uint8_t*>(directory) + sizeof(directory));
+        const Bytes before(sizeof(directory), 0xA5);
         EXPECT_EQ(CopyPackageDirectory(image.data(), image.size(), directory), c.copied)
             << c.imageSize;
         const uint8_t* after = reinterpret_cast<const uint8_t*>(directory);

@@ -98,19 +98,14 @@ TEST(RestartPlans, OnlyThePairsTheRestartReadsAreEditedTheRestIsKeptExactly) {
 
 TEST(RestartPlans, AListNotReadWholeIsLeftAlone) {
     const std::u16string good = List({u"\\??\\C:\\a.tmp", u"", u"\\??\\C:\\PF\\KS\\Pack", u""});
-    const std::u16string broken[] = {
-        good.substr(0, 5),                 // a text without its zero
-        List({u"\\??\\C:\\a.tmp"}, false), // a source without a target
-    };
-    for (const std::u16string& list : broken) {
-        EXPECT_FALSE(Edit(list).edit.wellFormed) << list.size();
-    }
+    // A text without its zero; a source without a target.
+    EXPECT_FALSE(Edit(good.substr(0, 5)).edit.wellFormed);
+    EXPECT_FALSE(Edit(List({u"\\??\\C:\\a.tmp"}, false)).edit.wellFormed);
     // A result that would not fit its buffer is not cut.
     EXPECT_FALSE(Edit(good, 5).edit.wellFormed);
     EXPECT_TRUE(Edit(good, 15).edit.wellFormed);
     EXPECT_FALSE(Edit(good, 14).edit.wellFormed);
-    RestartPlanEdit edit = DropPlannedDeletions(nullptr, 0, nullptr, 0, DropsOwn, nullptr);
-    EXPECT_FALSE(edit.wellFormed);
+    EXPECT_FALSE(DropPlannedDeletions(nullptr, 0, nullptr, 0, DropsOwn, nullptr).wellFormed);
 }
 
 } // namespace
