@@ -317,13 +317,12 @@ TEST_F(Tool, WriteRefusesWritesNothingAndKeepsWhatWasThere) {
             fs::remove(output);
         }
     };
+    const std::vector<std::string> sample = Lines(ReadText(Manifest(SampleFiles())));
     for (const auto& c : lines) {
         SCOPED_TRACE(c.text);
-        std::vector<std::string> manifest = Lines(ReadText(Manifest(SampleFiles())));
-        manifest.at(c.line) = c.text;
         std::string text;
-        for (const std::string& line : manifest) {
-            text += line + "\n";
+        for (size_t i = 0; i < sample.size(); ++i) {
+            text += (i == c.line ? c.text : sample[i]) + "\n";
         }
         WriteText(dir_ / "manifest.txt", text);
         expectRefusal(dir_ / "manifest.txt", c.message);
