@@ -86,20 +86,15 @@ size_t Seen(DWORD event, LONG child) {
 
 // Out-of-context hooks are called, and COM calls served, while this thread pumps.
 template <typename Done> bool PumpUntil(Done done, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + Scaled(timeoutMs);
-    for (;;) {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageA(&message);
-        }
-        if (done()) {
-            return true;
-        }
-        if (GetTickCount64() >= deadline) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-    }
+    return WaitUntil(
+        [&] {
+            MSG message;
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageA(&message);
+            }
+            return done();
+        },
+        timeoutMs);
 }
 
 HWND WaitForBox(const char* caption) {

@@ -16,28 +16,6 @@ namespace {
 
 using namespace mossgate::testing;
 
-const uint8_t kPrecious[] = {'k', 'e', 'e', 'p'};
-
-// A folder outside every place of the program, holding a file and a subfolder
-// with the names a walk or the package would use.
-std::string OutsideFolder(const std::string& name) {
-    const std::string folder = TempFolder(name);
-    CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
-    for (const char* file : {"\\precious.txt", "\\readme.txt", "\\sub\\deep.txt"}) {
-        mossgate::WriteWholeFile((folder + file).c_str(), kPrecious, sizeof(kPrecious));
-    }
-    return folder;
-}
-
-void ExpectUntouched(const std::string& folder) {
-    for (const char* file : {"\\precious.txt", "\\readme.txt", "\\sub\\deep.txt"}) {
-        EXPECT_EQ(ReadWholeFile(folder + file), "keep") << folder + file;
-    }
-    for (const char* link : kShortcutFiles) {
-        EXPECT_FALSE(FileExists(folder + "\\" + link)) << "written through the link: " << link;
-    }
-}
-
 // Replaces a folder of the program by a link to `target`.
 void PlantFolderLink(const std::string& folder, const std::string& target) {
     mossgate::RemoveOwnFolder(folder.c_str(), 1, mossgate::LinkRule::Refuse);
@@ -49,7 +27,7 @@ void PlantFolderLink(const std::string& folder, const std::string& target) {
 
 TEST(LinkAtStartMenuFolder, RemovalNeverReachesThroughIt) {
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
-    const std::string outside = OutsideFolder("outside-menu");
+    const std::string outside = OutsideFolder("menu");
     PlantFolderLink(UserStartMenuFolder(), outside);
     EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
     ExpectUntouched(outside);
@@ -57,7 +35,7 @@ TEST(LinkAtStartMenuFolder, RemovalNeverReachesThroughIt) {
 }
 
 TEST(LinkAtMakerFolder, InstallMakesNoShortcutThroughIt) {
-    const std::string outside = OutsideFolder("outside-maker");
+    const std::string outside = OutsideFolder("maker");
     ASSERT_TRUE(MakeUnixLink(outside, UserProgramsFolder() + "\\Kestrine"));
     EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
     ExpectUntouched(outside);
@@ -73,14 +51,8 @@ TEST(LinkAtMakerFolder, InstallMakesNoShortcutThroughIt) {
 std::string AdministratorsTarget(const std::string& name) {
     const std::string target = "C:\\Moved\\" + name;
     EXPECT_EQ(mossgate::CreateFolderPath(target.c_str()), 1);
-    mossgate::WriteWholeFile((target + "\\theirs.txt").c_str(), kPrecious, sizeof(kPrecious));
+    WriteWholeFile(target + "\\theirs.txt", "keep");
     return target;
-}
-
-void ExpectInstalledIn(const std::string& folder) {
-    for (const auto& [name, source] : PackageSources()) {
-        EXPECT_EQ(ReadWholeFile(folder + "\\" + name), ReadWholeFile(source)) << name;
-    }
 }
 
 bool IsLink(const std::string& path) {
@@ -93,7 +65,7 @@ TEST(AdministratorsLinkAtMakerFolder, FollowedForInstallAndRemovalAndNeverRemove
     const std::string target = AdministratorsTarget("KS");
     ASSERT_TRUE(MakeUnixLink(target, maker));
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
-    ExpectInstalledIn(target + "\\MOSSGATE_CD_Pack");
+    ExpectPackageIn(target + "\\MOSSGATE_CD_Pack");
     EXPECT_TRUE(IsLink(maker));
 
     // A failing removal leaves everything as it was, the link included.
@@ -117,7 +89,7 @@ TEST(AdministratorsLinkAtInstallFolder, FollowedAndEmptiedButNeverRemoved) {
     const std::string target = AdministratorsTarget("Pack");
     ASSERT_TRUE(MakeUnixLink(target, folder));
     ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
-    ExpectInstalledIn(target);
+    ExpectPackageIn(target);
     EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
     EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 0);
     EXPECT_FALSE(FileExists(target + "\\readme.txt"));
@@ -132,7 +104,7 @@ TEST(AdministratorsLinkAtInstallFolder, FollowedAndEmptiedButNeverRemoved) {
 TEST(LinkAtShortcut, NothingIsWrittenOrDeletedThroughIt) {
     for (const bool toFile : {false, true}) {
         SCOPED_TRACE(toFile ? "a link to a file" : "a link to a folder");
-        const std::string outside = OutsideFolder(toFile ? "outside-file" : "outside-folder");
+        const std::string outside = OutsideFolder(toFile ? "file" : "folder");
         const std::string target = toFile ? outside + "\\precious.txt" : outside;
         const std::string menu = UserStartMenuFolder();
         ASSERT_EQ(mossgate::CreateFolderPath(menu.c_str()), 1);
@@ -197,11 +169,18 @@ TEST(NamesOutsideTheCodePage, InstallAndRemovalWorkWithThem) {
     }
 }
 
-TEST(ProgramCopyFails, NoUninstallEntryAFailureAndTheProgramStillRemovesIt) {
-    // A folder stands where the copy of the program goes.
-    ASSERT_EQ(
-        mossgate::CreateFolderPath((InstallFolder() + "\\MOSSGATE_CD_Pack_Setup.exe").c_str()), 1);
-    EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(-11));
+// Something of another's where the install folder or the program's copy goes: the
+// install fails with a result of its own, spares it and writes no uninstall entry;
+// what it installed can still be removed.
+TEST(InstallPathTaken, TheInstallFailsWithItsOwnResultAndStaysRemovable) {
+    ASSERT_EQ(mossgate::CreateFolderPath(MakerFolder().c_str()), 1);
+    ASSERT_TRUE(WriteWholeFile(InstallFolder(), "keep"));
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(-3)) << "a file at the folder";
+    EXPECT_EQ(ReadWholeFile(InstallFolder()), "keep");
+    ASSERT_TRUE(DeleteFileA(InstallFolder().c_str()));
+
+    ASSERT_EQ(mossgate::CreateFolderPath(InstalledCopy().c_str()), 1);
+    EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(-11)) << "a folder at the copy";
     EXPECT_FALSE(UninstallKeyExists());
     EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 1);
     EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
@@ -215,12 +194,7 @@ TEST(InstallFolderLost, RemovalPutsTheSetupProgramsBackFromThePackage) {
     const std::string log = TempFolder("scenario") + "\\lost.log";
     UseStandinLog(log);
     EXPECT_EQ(RunSetup(TwinPath(), "-h -u"), std::optional<int32_t>(0));
-    const auto starts = StandinLogLines(log);
-    ASSERT_EQ(starts.size(), 2u) << "both drivers' setup programs ran";
-    for (const std::string& start : starts) {
-        EXPECT_EQ(start.rfind(InstallFolder() + "\\", 0), 0u) << start;
-        EXPECT_EQ(start.substr(start.rfind('\t') + 1), InstallFolder()) << "working folder";
-    }
+    ExpectBothStartedInTheInstallFolder(log);
     EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 0);
     EXPECT_FALSE(FileExists(InstallFolder())) << "the folder made again is removed";
     EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0)) << "installs again";
@@ -268,13 +242,6 @@ TEST(DamagedPackage, AWrongDigestStopsBeforeTheDriversASizePastTheImageReadsWhat
         EXPECT_EQ(UninstallKeyExists(), c.installed);
         EXPECT_EQ(mossgate::ProbeInstalledDrivers(), c.installed ? 1 : 0);
     }
-}
-
-TEST(FileAtInstallFolder, TheFolderCannotBeMade) {
-    ASSERT_EQ(mossgate::CreateFolderPath(MakerFolder().c_str()), 1);
-    ASSERT_EQ(mossgate::WriteWholeFile(InstallFolder().c_str(), kPrecious, sizeof(kPrecious)), 1);
-    EXPECT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(-3));
-    EXPECT_EQ(ReadWholeFile(InstallFolder()), "keep");
 }
 
 } // namespace

@@ -19,29 +19,10 @@ namespace {
 
 using namespace mossgate::testing;
 
-// The drivers removed by their own setup programs, not by this program.
-void RemoveDriversByOtherMeans() {
-    for (const char driver : {'C', 'D'}) {
-        ASSERT_EQ(RunSetup(DriverSetupProgram(driver), "-h -u -H"), std::optional<int32_t>(0));
-    }
-    ASSERT_EQ(mossgate::ProbeInstalledDrivers(), 0);
-}
-
 bool PendingRenamesValueExists() {
     return RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
                         L"PendingFileRenameOperations", RRF_RT_ANY, nullptr, nullptr,
                         nullptr) == ERROR_SUCCESS;
-}
-
-// No system replaces a running program's file: installing from the copy, the copy
-// is already whole.
-TEST(InstallFromTheInstalledCopy, TheCopyIsWholeAndTheEntryWritten) {
-    ASSERT_EQ(RunSetup(TwinPath(), "-h -i"), std::optional<int32_t>(0));
-    RemoveDriversByOtherMeans();
-    EXPECT_EQ(RunSetup(InstalledCopy(), "-h -i"), std::optional<int32_t>(0));
-    EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 1);
-    EXPECT_EQ(ReadWholeFile(InstalledCopy()), ReadWholeFile(TwinPath()));
-    EXPECT_EQ(UninstallValue("DisplayIcon"), std::optional<std::string>(InstalledCopy()));
 }
 
 // A removal from the installed copy leaves the copy and its folder to the next
@@ -83,13 +64,17 @@ TEST(RestartPlans, AnInstallBeforeTheRestartTakesBackExactlyItsOwnDeletions) {
     EXPECT_EQ(ReadWholeFile(InstalledCopy()), ReadWholeFile(TwinPath()));
 
     // With nothing else planned, the list goes; the install from the copy itself
-    // takes its deletions back too.
+    // takes its deletions back too. No system replaces a running program's file:
+    // installing from the copy, the copy is already whole.
     SetPendingRenames({});
     ASSERT_EQ(RunSetup(InstalledCopy(), "-h -u"), std::optional<int32_t>(0));
     ASSERT_EQ(PlannedDeletions(), 2u);
     EXPECT_EQ(RunSetup(InstalledCopy(), "-h -i"), std::optional<int32_t>(0));
     EXPECT_FALSE(PendingRenamesValueExists());
     EXPECT_TRUE(UninstallKeyExists());
+    EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 1);
+    EXPECT_EQ(ReadWholeFile(InstalledCopy()), ReadWholeFile(TwinPath()));
+    EXPECT_EQ(UninstallValue("DisplayIcon"), std::optional<std::string>(InstalledCopy()));
 }
 
 std::wstring Wide(const std::string& text) {

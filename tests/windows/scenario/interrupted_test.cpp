@@ -37,10 +37,16 @@ void KillWhileSetupProgramRuns(const char* arguments, char driver, bool setupPro
     ASSERT_TRUE(WaitForExit(program, 10000).has_value());
 }
 
-// What a deployment tool runs to remove the package.
+// What a deployment tool runs to remove the package: the entry's command run as
+// Windows runs one, the whole text as the command line, never a program planted
+// where an unquoted path below "Program Files" would lead.
 std::optional<int32_t> RunRemoval() {
+    EXPECT_TRUE(
+        CopyFileA((ExecutableFolder() + "\\trace_program.exe").c_str(), "C:\\Program.exe", FALSE));
     const std::optional<std::string> command = UninstallValue("QuietUninstallString");
-    return command ? RunCommandLine(*command) : RunSetup(TwinPath(), "-h -u");
+    const auto result = command ? RunCommandLine(*command) : RunSetup(TwinPath(), "-h -u");
+    EXPECT_FALSE(FileExists("C:\\Program.exe.ran")) << "the planted C:\\Program.exe was started";
+    return result;
 }
 
 void ExpectNothingLeftAfterTheRestart() {

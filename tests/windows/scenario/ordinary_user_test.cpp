@@ -72,15 +72,6 @@ class OrdinaryUser {
 constexpr const char* kDriverSetupPrograms[] = {"MOSSGATE_C_Setup.exe", "MOSSGATE_C_Setup_x64.exe",
                                                 "MOSSGATE_D_Setup.exe", "MOSSGATE_D_Setup_x64.exe"};
 
-// The folder that a start record names as the program's working folder.
-std::string WorkingFolderOf(const std::string& record) {
-    return record.substr(record.rfind('\t') + 1);
-}
-
-std::string ProgramOf(const std::string& record) {
-    return record.substr(0, record.find('\t'));
-}
-
 void SetTemporaryFolder(const std::string& folder) {
     for (const char* name : {"TMP", "TEMP"}) {
         SetChildEnvironment(name, folder.c_str());
@@ -114,12 +105,7 @@ void ExpectRemovalKeepsItsProgramsFrom(const std::string& watched, const std::ws
     SetChildEnvironment("MOSSGATE_TRACE_LOG", nullptr);
 
     EXPECT_EQ(ReadWholeFile(traceLog), "") << "the user's program ran elevated";
-    const auto starts = StandinLogLines(startLog);
-    EXPECT_EQ(starts.size(), 2u) << "both drivers' setup programs ran";
-    for (const std::string& start : starts) {
-        EXPECT_EQ(ProgramOf(start).rfind(InstallFolder() + "\\", 0), 0u) << start;
-        EXPECT_EQ(WorkingFolderOf(start), InstallFolder()) << start;
-    }
+    ExpectBothStartedInTheInstallFolder(startLog);
     EXPECT_EQ(mossgate::ProbeInstalledDrivers(), 0) << "the drivers are still there";
     EXPECT_FALSE(UninstallKeyExists());
     EXPECT_FALSE(FileExists(InstallFolder()));

@@ -37,8 +37,10 @@ TEST(SingleInstance, SecondCopyEndsAtOnceTheFirstRunsOnAndThenANewCopyRuns) {
 }
 
 // A silent run that asks for no action ends at once instead of waiting, hidden,
-// for a close that nobody can give. "-u" alone on a clean machine ends with 0.
-TEST(CommandLineWithoutAction, SilentEndsAtOnceVisibleRemoveFindsNothing) {
+// for a close that nobody can give. A removal on a clean machine ends with 0 and
+// makes nothing: no folder in the program's own Program Files (whichever the
+// runtime gives), no Start-menu folder, no entry, no driver's setup program.
+TEST(CommandLineWithoutAction, SilentEndsAtOnceRemoveOnACleanMachineChangesNothing) {
     const struct {
         const char* arguments;
         int32_t exitCode;
@@ -47,13 +49,20 @@ TEST(CommandLineWithoutAction, SilentEndsAtOnceVisibleRemoveFindsNothing) {
         {"-h -I", EXIT_NOTHING_TO_DO}, // upper-case "I" is not install
         {"-hi", EXIT_NOTHING_TO_DO},   // only the letter right after "-" counts
         {"-u", 0},
+        {"-h -u", 0},
     };
+    const std::string log = TempFolder("without-action") + "\\starts.log";
+    UseStandinLog(log);
     for (const auto& c : cases) {
         EXPECT_EQ(RunSetup(TwinPath(), c.arguments, kStartTimeoutMs),
                   std::optional<int32_t>(c.exitCode))
             << c.arguments;
     }
+    EXPECT_FALSE(FileExists(MakerFolder()));
+    EXPECT_FALSE(FileExists(UserProgramsFolder() + "\\Kestrine"));
+    EXPECT_FALSE(FileExists(CommonProgramsFolder() + "\\Kestrine"));
     EXPECT_FALSE(UninstallKeyExists());
+    EXPECT_TRUE(StandinLogLines(log).empty());
 }
 
 } // namespace

@@ -11,7 +11,6 @@
 #include <winver.h>
 
 #include <cctype>
-#include <fstream>
 #include <functional>
 #include <sstream>
 #include <vector>
@@ -31,6 +30,21 @@ std::optional<std::string> ReadString(HKEY root, const char* key, const char* na
         return std::nullopt;
     }
     return std::string(value);
+}
+
+// The lines of a text that are not empty, without their line ends.
+std::vector<std::string> LinesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (!line.empty()) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
 }
 
 } // namespace
@@ -76,6 +90,30 @@ void ExpectShortcutsIn(const std::string& folder, bool present) {
     }
 }
 
+namespace {
+constexpr const char* kOutsideFiles[] = {"\\precious.txt", "\\readme.txt", "\\new.txt.keep",
+                                         "\\sub\\deep.txt"};
+}
+
+std::string OutsideFolder(const std::string& name) {
+    const std::string folder = TempFolder("outside-" + name);
+    CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
+    for (const char* file : kOutsideFiles) {
+        WriteWholeFile(folder + file, "keep");
+    }
+    return folder;
+}
+
+void ExpectUntouched(const std::string& folder) {
+    for (const char* file : kOutsideFiles) {
+        EXPECT_EQ(ReadWholeFile(folder + file), "keep") << folder + file;
+    }
+    for (const std::string made :
+         {"new.txt", "made", kShortcutFiles[0], kShortcutFiles[1], kShortcutFiles[2]}) {
+        EXPECT_FALSE(FileExists(folder + "\\" + made)) << "made through a link: " << made;
+    }
+}
+
 std::string DamagedCopy(const std::string& damage) {
     const std::string copy = TempFolder("damaged") + "\\MOSSGATE_CD_Pack_Setup.exe";
     EXPECT_TRUE(CopyFileA(TwinPath().c_str(), copy.c_str(), FALSE));
@@ -105,13 +143,9 @@ std::string CommonStartMenuFolder() {
 
 std::vector<std::pair<std::string, std::string>> PackageSources() {
     std::vector<std::pair<std::string, std::string>> sources;
-    std::ifstream manifest(ExecutableFolder() + "\\..\\package\\package.manifest");
-    std::string line;
-    while (std::getline(manifest, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (line.empty() || line[0] == '#') {
+    for (const std::string& line :
+         LinesOf(ReadWholeFile(ExecutableFolder() + "\\..\\package\\package.manifest"))) {
+        if (line[0] == '#') {
             continue;
         }
         const size_t first = line.find('\t');
@@ -124,6 +158,14 @@ std::vector<std::pair<std::string, std::string>> PackageSources() {
                              source[0] == '/' ? WindowsPathOf(source) : source);
     }
     return sources;
+}
+
+void ExpectPackageIn(const std::string& folder) {
+    const auto sources = PackageSources();
+    ASSERT_EQ(sources.size(), 61u) << "package manifest not found beside the build";
+    for (const auto& [name, source] : sources) {
+        EXPECT_EQ(ReadWholeFile(folder + "\\" + name), ReadWholeFile(source)) << name;
+    }
 }
 
 std::optional<std::string> UninstallValue(const char* name) {
@@ -165,18 +207,16 @@ void UseStandinLog(const std::string& path) {
 }
 
 std::vector<std::string> StandinLogLines(const std::string& path) {
-    std::vector<std::string> lines;
-    std::istringstream text(ReadWholeFile(path));
-    std::string line;
-    while (std::getline(text, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (!line.empty()) {
-            lines.push_back(line);
-        }
+    return LinesOf(ReadWholeFile(path));
+}
+
+void ExpectBothStartedInTheInstallFolder(const std::string& log) {
+    const auto starts = StandinLogLines(log);
+    EXPECT_EQ(starts.size(), 2u) << "both drivers' setup programs ran";
+    for (const std::string& start : starts) {
+        EXPECT_EQ(start.rfind(InstallFolder() + "\\", 0), 0u) << start;
+        EXPECT_EQ(start.substr(start.rfind('\t') + 1), InstallFolder()) << "working folder";
     }
-    return lines;
 }
 
 void SetChildEnvironment(const char* name, const char* value) {
@@ -263,13 +303,7 @@ bool RunUnixTool(const std::string& tool, const std::string& options,
         return false;
     }
     // Wine's handle of a Unix process cannot be waited for: wait for its effect.
-    for (int waited = 0; waited < 100; ++waited) {
-        if (done()) {
-            return true;
-        }
-        Sleep(100);
-    }
-    return false;
+    return WaitUntil(done, 10000);
 }
 
 bool MakeUnixLink(const std::string& target, const std::string& link) {
@@ -333,21 +367,19 @@ constexpr const wchar_t* kPendingRenames = L"PendingFileRenameOperations";
 } // namespace
 
 std::wstring PendingRenamesValue() {
-    DWORD cbValue = 0;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingRenames,
-                     RRF_RT_REG_MULTI_SZ | RRF_NOEXPAND, nullptr, nullptr,
-                     &cbValue) != ERROR_SUCCESS) {
-        return L"";
-    }
-    std::wstring value(cbValue / sizeof(wchar_t), L'\0');
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) !=
         ERROR_SUCCESS) {
         return L"";
     }
     // RegQueryValueEx hands over the bytes as stored, with no terminator added.
-    RegQueryValueExW(key, kPendingRenames, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()),
-                     &cbValue);
+    DWORD cbValue = 0;
+    RegQueryValueExW(key, kPendingRenames, nullptr, nullptr, nullptr, &cbValue);
+    std::wstring value(cbValue / sizeof(wchar_t), L'\0');
+    if (RegQueryValueExW(key, kPendingRenames, nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(value.data()), &cbValue) != ERROR_SUCCESS) {
+        cbValue = 0;
+    }
     RegCloseKey(key);
     value.resize(cbValue / sizeof(wchar_t));
     return value;

@@ -24,12 +24,20 @@ constexpr const char* kShortcutFiles[] = {"Readme.LNK", "MOSSGATE C Control Pane
                                           "MOSSGATE D Control Panel.LNK"};
 void ExpectShortcutsIn(const std::string& folder, bool present);
 
+// A folder outside every place of the program, with files ("keep") and a subfolder
+// of names a walk, the package or a replacement would use; and the check that
+// nothing in it was changed, nor any file made there.
+std::string OutsideFolder(const std::string& name);
+void ExpectUntouched(const std::string& folder);
+
 // A copy of the twin with its resources damaged by resource_patch (`damage`: its words).
 std::string DamagedCopy(const std::string& damage);
 
 // (name, Windows path of its source file) of every package entry, in directory
 // order, from the manifest the build wrote beside the package.
 std::vector<std::pair<std::string, std::string>> PackageSources();
+// Every package entry in the folder, byte for byte.
+void ExpectPackageIn(const std::string& folder);
 
 std::optional<std::string> UninstallValue(const char* name);
 // A REG_DWORD value of the uninstall entry; none for a value of another type.
@@ -45,6 +53,8 @@ std::optional<int32_t> RunSetup(const std::string& program, const std::string& a
 // UseStandinLog; empty when nothing started.
 void UseStandinLog(const std::string& path);
 std::vector<std::string> StandinLogLines(const std::string& path);
+// Both drivers' setup programs started, each from the install folder and in it.
+void ExpectBothStartedInTheInstallFolder(const std::string& log);
 
 // Sets or clears (value null) an environment variable that children inherit.
 void SetChildEnvironment(const char* name, const char* value);

@@ -22,13 +22,13 @@ std::string TwinPath() {
     return ExecutableFolder() + "\\MOSSGATE_CD_Pack_Setup.exe";
 }
 
-bool StartProgram(const std::string& program, const std::string& arguments, ChildProcess& child,
+// Starts a command line, with the program's file named apart or not (nullptr).
+static bool Start(const char* program, std::string commandLine, ChildProcess& child,
                   const char* currentFolder) {
-    std::string commandLine = "\"" + program + "\" " + arguments;
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessA(program, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         currentFolder, &startup, &info)) {
         return false;
     }
@@ -36,6 +36,11 @@ bool StartProgram(const std::string& program, const std::string& arguments, Chil
     child.thread.Reset(info.hThread);
     child.id = info.dwProcessId;
     return true;
+}
+
+bool StartProgram(const std::string& program, const std::string& arguments, ChildProcess& child,
+                  const char* currentFolder) {
+    return Start(program.c_str(), "\"" + program + "\" " + arguments, child, currentFolder);
 }
 
 DWORD Scaled(DWORD milliseconds) {
@@ -62,50 +67,38 @@ std::optional<int32_t> WaitForExit(const ChildProcess& child, DWORD timeoutMs) {
 }
 
 std::optional<int32_t> RunCommandLine(const std::string& commandLine, DWORD timeoutMs) {
-    std::string text = commandLine;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(nullptr, text.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
-        return std::nullopt;
-    }
     ChildProcess child;
-    child.process.Reset(info.hProcess);
-    child.thread.Reset(info.hThread);
-    return WaitForExit(child, timeoutMs);
+    return Start(nullptr, commandLine, child, nullptr) ? WaitForExit(child, timeoutMs)
+                                                       : std::nullopt;
 }
 
 bool FindProcess(const std::string& prefix, ChildProcess& found, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    do {
-        UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-        PROCESSENTRY32 entry = {};
-        entry.dwSize = sizeof(entry);
-        for (BOOL more = snapshot.Valid() && Process32First(snapshot.Get(), &entry); more;
-             more = Process32Next(snapshot.Get(), &entry)) {
-            if (_strnicmp(entry.szExeFile, prefix.c_str(), prefix.size()) == 0) {
-                found.process.Reset(
-                    OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION,
-                                FALSE, entry.th32ProcessID));
-                found.id = entry.th32ProcessID;
-                return found.process.Valid();
-            }
-        }
-        Sleep(50);
-    } while (GetTickCount64() < deadline);
-    return false;
+    return WaitUntil(
+               [&] {
+                   UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+                   PROCESSENTRY32 entry = {};
+                   entry.dwSize = sizeof(entry);
+                   for (BOOL more = snapshot.Valid() && Process32First(snapshot.Get(), &entry);
+                        more; more = Process32Next(snapshot.Get(), &entry)) {
+                       if (_strnicmp(entry.szExeFile, prefix.c_str(), prefix.size()) == 0) {
+                           found.process.Reset(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE |
+                                                               PROCESS_QUERY_LIMITED_INFORMATION,
+                                                           FALSE, entry.th32ProcessID));
+                           found.id = entry.th32ProcessID;
+                           return true;
+                       }
+                   }
+                   return false;
+               },
+               timeoutMs) &&
+           found.process.Valid();
 }
 
 HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + Scaled(timeoutMs);
-    for (;;) {
-        HWND found = FindProcessWindow(processId, className);
-        if (found != nullptr || GetTickCount64() >= deadline) {
-            return found;
-        }
-        Sleep(50);
-    }
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindProcessWindow(processId, className)) != nullptr; },
+              timeoutMs);
+    return found;
 }
 
 bool FileExists(const std::string& path) {

@@ -45,13 +45,14 @@ HWND WaitForProcessWindow(DWORD processId, const char* className, DWORD timeoutM
 
 // True once `done()` holds, false when it does not within the (scaled) time limit.
 template <typename Done> bool WaitUntil(Done done, DWORD timeoutMs) {
-    for (DWORD waited = 0; waited < Scaled(timeoutMs); waited += 50) {
-        if (done()) {
-            return true;
+    const ULONGLONG deadline = GetTickCount64() + Scaled(timeoutMs);
+    while (!done()) {
+        if (GetTickCount64() >= deadline) {
+            return false;
         }
         Sleep(50);
     }
-    return false;
+    return true;
 }
 
 bool FileExists(const std::string& path);

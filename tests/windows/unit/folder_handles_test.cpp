@@ -21,24 +21,6 @@ namespace {
 using namespace mossgate;
 using namespace mossgate::testing;
 
-// A folder of the test with two files and a subfolder that must never be touched.
-std::string Outside(const std::string& name) {
-    const std::string folder = TempFolder("outside-" + name);
-    CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
-    for (const char* file : {"\\a.txt", "\\new.txt.keep", "\\sub\\deep.txt"}) {
-        WriteWholeFile(folder + file, "keep");
-    }
-    return folder;
-}
-
-void ExpectUntouched(const std::string& folder) {
-    for (const char* file : {"\\a.txt", "\\new.txt.keep", "\\sub\\deep.txt"}) {
-        EXPECT_EQ(ReadWholeFile(folder + file), "keep") << folder + file;
-    }
-    EXPECT_FALSE(FileExists(folder + "\\new.txt"));
-    EXPECT_FALSE(FileExists(folder + "\\made"));
-}
-
 TEST(OwnFolders, LevelsAreOpenedOneByOneAndLinksOnlyFollowedByTheRule) {
     const std::string base = TempFolder("own-levels");
     OwnFolder folder;
@@ -47,7 +29,7 @@ TEST(OwnFolders, LevelsAreOpenedOneByOneAndLinksOnlyFollowedByTheRule) {
     EXPECT_TRUE(FileExists(base + "\\A\\B"));
     EXPECT_FALSE(folder.isLink);
 
-    const std::string outside = Outside("levels");
+    const std::string outside = OutsideFolder("levels");
     ASSERT_TRUE(MakeUnixLink(outside, base + "\\L"));
     EXPECT_FALSE(
         OpenOwnFolder((base + "\\L\\sub").c_str(), 2, LinkRule::Refuse, Missing::Fail, folder));
@@ -101,7 +83,7 @@ TEST(OwnFolders, FolderSwappedAfterItsCheckKeepsTheWorkWhereItWasOpened) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
 
     // Where that does not hold, the folder is swapped for a link to another one.
-    const std::string outside = Outside("swap");
+    const std::string outside = OutsideFolder("swap");
     ASSERT_TRUE(MoveFromUnixSide(folderPath, base + "\\moved"));
     ASSERT_TRUE(MakeUnixLink(outside, folderPath));
 
@@ -129,9 +111,9 @@ TEST(OwnFolders, ReplacingNeverWritesThroughWhatStandsAtTheName) {
 
     // Links at the name, to a folder and to a file (Wine shows a file link as the
     // file it leads to, and deletes that file for any program that deletes the link).
-    const std::string outside = Outside("replace");
+    const std::string outside = OutsideFolder("replace");
     ASSERT_TRUE(MakeUnixLink(outside, base + "\\planted.LNK"));
-    ASSERT_TRUE(MakeUnixLink(outside + "\\a.txt", base + "\\file.LNK"));
+    ASSERT_TRUE(MakeUnixLink(outside + "\\precious.txt", base + "\\file.LNK"));
     for (const wchar_t* name : {L"planted.LNK", L"file.LNK"}) {
         EXPECT_FALSE(ReplaceFileInFolder(folder.handle.Get(), name, bytes, 3));
         EXPECT_EQ(RemoveFileInFolder(folder, name, Leftovers::GoAtRestart), Removal::NotOurs);
@@ -152,9 +134,9 @@ TEST(OwnFolders, WalkPassesOverDotFoldersAndLinksAndStopsAtWhatStays) {
                              "\\.keep\\kept.txt"}) {
         WriteWholeFile(tree + file, "x");
     }
-    const std::string outside = Outside("walk");
+    const std::string outside = OutsideFolder("walk");
     ASSERT_TRUE(MakeUnixLink(outside, tree + "\\link"));
-    ASSERT_TRUE(MakeUnixLink(outside + "\\a.txt", tree + "\\sub\\file-link"));
+    ASSERT_TRUE(MakeUnixLink(outside + "\\precious.txt", tree + "\\sub\\file-link"));
 
     OwnFolder opened;
     ASSERT_TRUE(OpenOwnFolder(tree.c_str(), 1, LinkRule::Refuse, Missing::Fail, opened));

@@ -1,11 +1,7 @@
-// The driver setup runner with the real stand-in programs, and the probe that
-// finds the devices they register. Failures are counted as the window would see
-// them: END_FAILED messages in a queue this test owns.
+// The driver setup runner with the real stand-in programs. Failures are counted as
+// the window would see them: END_FAILED messages in a queue this test owns.
 #include "app/messages.h"
 #include "common/portable/bounded_text.h"
-#include "common/portable/path_text.h"
-#include "env/driver_probe.h"
-#include "env/os_version.h"
 #include "procedures/driver_setup_runner.h"
 #include "tests/windows/support/installed_state.h"
 #include "tests/windows/support/test_process.h"
@@ -59,19 +55,6 @@ class RunnerTest : public ::testing::Test {
     std::string log_;
 };
 
-TEST_F(RunnerTest, ChildGetsTheExactCommandLineAndTheInstallFolder) {
-    SetChildEnvironment("MOSSGATE_STANDIN_EXIT", "0");
-    EXPECT_EQ(RunDriverSetup(context_, "MOSSGATE_C_Setup", DriverSetupMode::Install), 0);
-    // An install folder ending in a backslash: no second one in the program path.
-    AppendSeparator(context_.installFolder, sizeof(context_.installFolder));
-    EXPECT_EQ(RunDriverSetup(context_, "MOSSGATE_D_Setup", DriverSetupMode::Uninstall), 0);
-    const auto lines = StandinLogLines(log_);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], folder_ + "\\MOSSGATE_C_Setup.exe\t-h -i -H -n\t" + folder_);
-    EXPECT_EQ(lines[1], folder_ + "\\MOSSGATE_D_Setup.exe\t-h -u -H\t" + folder_);
-    EXPECT_EQ(FailuresPosted(), 0);
-}
-
 // The verdicts are a table of their own (tests/native/exit_code_test.cpp); here,
 // what the window is told for each, with the real child's full exit code.
 TEST_F(RunnerTest, EachVerdictIsReportedWithItsText) {
@@ -118,55 +101,6 @@ TEST_F(RunnerTest, ProgramThatCannotStartIsAReportedFailureInBothModes) {
         }
     }
     EXPECT_TRUE(StandinLogLines(log_).empty());
-}
-
-TEST(RunnerPath, SixtyFourBitWindowsChoosesTheX64Build) {
-    SetupContextRecord context;
-    ZeroSetupContext(context);
-    CopyText(context.installFolder, sizeof(context.installFolder),
-             "C:\\Program Files (x86)\\KS\\MOSSGATE_CD_Pack");
-    char path[2048];
-    ASSERT_TRUE(BuildDriverSetupPath(path, sizeof(path), context, "MOSSGATE_D_Setup"));
-    EXPECT_STREQ(path, "C:\\Program Files (x86)\\KS\\MOSSGATE_CD_Pack\\MOSSGATE_D_Setup.exe");
-    context.is64BitWindows = 1;
-    ASSERT_TRUE(BuildDriverSetupPath(path, sizeof(path), context, "MOSSGATE_D_Setup"));
-    EXPECT_STREQ(path, "C:\\Program Files (x86)\\KS\\MOSSGATE_CD_Pack\\MOSSGATE_D_Setup_x64.exe");
-}
-
-// The build that the product itself would run: on 64-bit Windows the 32-bit
-// product starts the x86_64 setup programs, whose devices the probe must find.
-std::optional<int32_t> RunStandin(const char* baseName, const char* switches) {
-    SetupContextRecord context;
-    ZeroSetupContext(context);
-    context.is64BitWindows = DetectWow64();
-    char name[64];
-    EXPECT_TRUE(BuildDriverSetupName(name, sizeof(name), context, baseName));
-    for (const auto& [entry, source] : PackageSources()) {
-        if (entry == name) {
-            return RunSetup(source, switches, 60000);
-        }
-    }
-    ADD_FAILURE() << name << " is not in the package";
-    return std::nullopt;
-}
-
-TEST(DriverProbe, FindsEitherDriverUntilBothAreRemoved) {
-    EXPECT_EQ(ProbeInstalledDrivers(), 0);
-    ASSERT_EQ(RunStandin("MOSSGATE_D_Setup", "-h -i -H -n"), std::optional<int32_t>(0));
-    EXPECT_EQ(ProbeInstalledDrivers(), 1) << "driver D alone";
-    EXPECT_EQ(ProbeDriverInterface(DRIVER_INTERFACE_CLASSES[0]), nullptr);
-    ASSERT_EQ(RunStandin("MOSSGATE_C_Setup", "-h -i -H -n"), std::optional<int32_t>(0));
-    for (const GUID& interfaceClass : DRIVER_INTERFACE_CLASSES) {
-        // Wine lists the interface but cannot open its device: still found.
-        HANDLE found = ProbeDriverInterface(interfaceClass);
-        EXPECT_NE(found, nullptr);
-        CloseProbeHandle(found);
-    }
-    EXPECT_EQ(ProbeInstalledDrivers(), 1);
-    ASSERT_EQ(RunStandin("MOSSGATE_C_Setup", "-h -u -H"), std::optional<int32_t>(0));
-    EXPECT_EQ(ProbeInstalledDrivers(), 1) << "driver D is still there";
-    ASSERT_EQ(RunStandin("MOSSGATE_D_Setup", "-h -u -H"), std::optional<int32_t>(0));
-    EXPECT_EQ(ProbeInstalledDrivers(), 0);
 }
 
 } // namespace

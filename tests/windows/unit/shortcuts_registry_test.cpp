@@ -106,36 +106,39 @@ void SetUserValue(const char* name, DWORD type, const void* data, DWORD cbData) 
     RegCloseKey(key);
 }
 
+// Only a REG_SZ that fits is read, terminated even when stored without its
+// terminator; anything else leaves the buffer as it was, and nothing overflows.
 TEST(RegistryValues, UserStringIsReadOnlyAsAFittingRegSz) {
+    const std::string longText(40, 'L');
+    const struct {
+        const char* name;
+        DWORD type;
+        std::string stored; // its terminator included when it has one
+        int result;
+        const char* read;
+    } cases[] = {
+        {"Plain", REG_SZ, std::string("C:\\Menu", 8), 1, "C:\\Menu"},
+        {"Expand", REG_EXPAND_SZ, std::string("%APPDATA%", 10), 0, "untouched"},
+        {"Long", REG_SZ, longText + '\0', 0, "untouched"},
+        {"Bare", REG_SZ, "C:\\Bare", 1, "C:\\Bare"},
+        {"Missing", REG_NONE, "", 0, "untouched"},
+    };
+    for (const auto& c : cases) {
+        if (c.type != REG_NONE) {
+            SetUserValue(c.name, c.type, c.stored.data(), static_cast<DWORD>(c.stored.size()));
+        }
+        char buffer[16];
+        CopyText(buffer, sizeof(buffer), "untouched");
+        EXPECT_EQ(ReadUserStringValue(kTestKey, c.name, buffer, sizeof(buffer)), c.result)
+            << c.name;
+        EXPECT_STREQ(buffer, c.read) << c.name;
+    }
     char buffer[16];
     CopyText(buffer, sizeof(buffer), "untouched");
-    SetUserValue("Plain", REG_SZ, "C:\\Menu", 8);
-    EXPECT_EQ(ReadUserStringValue(kTestKey, "Plain", buffer, sizeof(buffer)), 1);
-    EXPECT_STREQ(buffer, "C:\\Menu");
-
-    CopyText(buffer, sizeof(buffer), "untouched");
-    SetUserValue("Expand", REG_EXPAND_SZ, "%APPDATA%", 10);
-    EXPECT_EQ(ReadUserStringValue(kTestKey, "Expand", buffer, sizeof(buffer)), 0);
-    EXPECT_STREQ(buffer, "untouched");
-    EXPECT_EQ(ReadUserStringValue(kTestKey, "Missing", buffer, sizeof(buffer)), 0);
     EXPECT_EQ(
         ReadUserStringValue("Software\\MossgateTests\\NoSuchKey", "Plain", buffer, sizeof(buffer)),
         0);
     EXPECT_STREQ(buffer, "untouched");
-}
-
-TEST(RegistryValues, OverlongOrUnterminatedValuesNeverOverflow) {
-    char buffer[16];
-    CopyText(buffer, sizeof(buffer), "untouched");
-    const std::string longText(40, 'L');
-    SetUserValue("Long", REG_SZ, longText.c_str(), static_cast<DWORD>(longText.size() + 1));
-    EXPECT_EQ(ReadUserStringValue(kTestKey, "Long", buffer, sizeof(buffer)), 0);
-    EXPECT_STREQ(buffer, "untouched");
-
-    // Stored without its terminator: read as the text it holds, terminated.
-    SetUserValue("Bare", REG_SZ, "C:\\Bare", 7);
-    EXPECT_EQ(ReadUserStringValue(kTestKey, "Bare", buffer, sizeof(buffer)), 1);
-    EXPECT_STREQ(buffer, "C:\\Bare");
 
     // Over 4096 bytes: refused by the query itself.
     const std::string huge(5000, 'H');
