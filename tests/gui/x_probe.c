@@ -20,9 +20,11 @@
 #include <string.h>
 #include <zlib.h>
 
+/* Rows of RGB bytes each preceded by a 0 (PNG's filter type "none"): the form
+ * deflated into a PNG file, as it is. */
 typedef struct {
     unsigned width, height;
-    unsigned char* rgb; /* width * height * 3 bytes */
+    unsigned char* rows; /* height * Row(width) bytes */
 } Picture;
 
 typedef struct {
@@ -45,6 +47,10 @@ static uint32_t Big32(const unsigned char* at) {
     return (uint32_t)at[0] << 24 | (uint32_t)at[1] << 16 | (uint32_t)at[2] << 8 | at[3];
 }
 
+static size_t Row(unsigned width) {
+    return (size_t)width * 3 + 1;
+}
+
 static int WriteChunk(FILE* file, const char* type, const unsigned char* data, uint32_t length) {
     unsigned char header[8], trailer[4];
     PutBig32(header, length);
@@ -58,19 +64,11 @@ static int WriteChunk(FILE* file, const char* type, const unsigned char* data, u
            fwrite(trailer, 1, 4, file) == 4;
 }
 
-/* Rows each preceded by filter type 0, deflated. */
 static int WritePng(const char* path, const Picture* picture) {
-    const size_t row = (size_t)picture->width * 3 + 1;
-    const size_t raw_size = row * picture->height;
-    unsigned char* raw = malloc(raw_size);
+    const size_t raw_size = Row(picture->width) * picture->height;
     uLongf packed_size = compressBound(raw_size);
     unsigned char* packed = malloc(packed_size);
-    int ok = raw != NULL && packed != NULL;
-    for (unsigned y = 0; ok && y < picture->height; ++y) {
-        raw[row * y] = 0;
-        memcpy(raw + row * y + 1, picture->rgb + (size_t)y * picture->width * 3, row - 1);
-    }
-    ok = ok && compress2(packed, &packed_size, raw, raw_size, 1) == Z_OK;
+    int ok = packed != NULL && compress2(packed, &packed_size, picture->rows, raw_size, 1) == Z_OK;
     FILE* file = ok ? fopen(path, "wb") : NULL;
     if (file != NULL) {
         static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
@@ -86,7 +84,6 @@ static int WritePng(const char* path, const Picture* picture) {
     } else {
         ok = 0;
     }
-    free(raw);
     free(packed);
     return ok;
 }
@@ -109,18 +106,14 @@ static int ReadPng(const char* path, Picture* picture) {
     picture->height = ok ? Big32(bytes + 20) : 0;
     ok = ok && picture->width > 0 && picture->height > 0 && picture->width <= 16384 &&
          picture->height <= 16384;
-    const size_t row = (size_t)picture->width * 3 + 1;
-    uLongf raw_size = row * picture->height;
-    unsigned char* raw = ok ? malloc(raw_size) : NULL;
-    picture->rgb = ok ? malloc(raw_size) : NULL;
-    ok = raw != NULL && picture->rgb != NULL &&
-         uncompress(raw, &raw_size, bytes + 41, Big32(bytes + 33)) == Z_OK &&
-         raw_size == row * picture->height;
+    uLongf raw_size = Row(picture->width) * picture->height;
+    picture->rows = ok ? malloc(raw_size) : NULL;
+    ok = picture->rows != NULL &&
+         uncompress(picture->rows, &raw_size, bytes + 41, Big32(bytes + 33)) == Z_OK &&
+         raw_size == Row(picture->width) * picture->height;
     for (unsigned y = 0; ok && y < picture->height; ++y) {
-        ok = raw[row * y] == 0;
-        memcpy(picture->rgb + (size_t)y * (row - 1), raw + row * y + 1, row - 1);
+        ok = picture->rows[Row(picture->width) * y] == 0;
     }
-    free(raw);
     free(bytes);
     return ok;
 }
@@ -137,24 +130,22 @@ static int Shot(const Rectangle* r, const char* path) {
         XCloseDisplay(display);
         return Fail("the rectangle is not on the screen", NULL);
     }
-    Picture picture = {width, height, malloc((size_t)width * height * 3)};
-    int ok = picture.rgb != NULL && image->red_mask != 0 && image->green_mask != 0 &&
-             image->blue_mask != 0;
+    Picture picture = {width, height, calloc(height, Row(width))};
+    const unsigned long masks[3] = {image->red_mask, image->green_mask, image->blue_mask};
+    int ok = picture.rows != NULL && masks[0] != 0 && masks[1] != 0 && masks[2] != 0;
     for (unsigned row = 0; ok && row < height; ++row) {
         for (unsigned column = 0; column < width; ++column) {
             const unsigned long value = XGetPixel(image, (int)column, (int)row);
-            unsigned char* out = picture.rgb + ((size_t)row * width + column) * 3;
-            out[0] = (unsigned char)((value & image->red_mask) >> __builtin_ctzl(image->red_mask));
-            out[1] =
-                (unsigned char)((value & image->green_mask) >> __builtin_ctzl(image->green_mask));
-            out[2] =
-                (unsigned char)((value & image->blue_mask) >> __builtin_ctzl(image->blue_mask));
+            unsigned char* out = picture.rows + Row(width) * row + 1 + (size_t)column * 3;
+            for (int c = 0; c < 3; ++c) {
+                out[c] = (unsigned char)((value & masks[c]) >> __builtin_ctzl(masks[c]));
+            }
         }
     }
     XDestroyImage(image);
     XCloseDisplay(display);
     ok = ok && WritePng(path, &picture);
-    free(picture.rgb);
+    free(picture.rows);
     return ok ? 0 : Fail("cannot write", path);
 }
 
@@ -169,7 +160,7 @@ static int ParseRectangle(const char* text, const Picture* picture, Rectangle* r
 }
 
 static const unsigned char* At(const Picture* picture, unsigned x, unsigned y) {
-    return picture->rgb + ((size_t)y * picture->width + x) * 3;
+    return picture->rows + Row(picture->width) * y + 1 + (size_t)x * 3;
 }
 
 static unsigned Grey(const unsigned char* p) {
@@ -236,10 +227,10 @@ int main(int argc, char** argv) {
             }
             printf("%lu\n", differing);
         }
-        free(other.rgb);
+        free(other.rows);
     } else {
         status = Fail("a question I do not know, or a rectangle not inside the picture", argv[1]);
     }
-    free(picture.rgb);
+    free(picture.rows);
     return status;
 }
