@@ -55,11 +55,7 @@ static int WriteChunk(FILE* file, const char* type, const unsigned char* data, u
     unsigned char header[8], trailer[4];
     PutBig32(header, length);
     memcpy(header + 4, type, 4);
-    uLong crc = crc32(0, header + 4, 4);
-    if (length > 0) { /* zlib's crc32 of no buffer is its starting value, not the sum so far */
-        crc = crc32(crc, data, length);
-    }
-    PutBig32(trailer, (uint32_t)crc);
+    PutBig32(trailer, (uint32_t)crc32(crc32(0, header + 4, 4), data, length));
     return fwrite(header, 1, 8, file) == 8 && fwrite(data, 1, length, file) == length &&
            fwrite(trailer, 1, 4, file) == 4;
 }
@@ -79,7 +75,7 @@ static int WritePng(const char* path, const Picture* picture) {
         header[9] = 2; /* RGB */
         ok = fwrite(signature, 1, 8, file) == 8 && WriteChunk(file, "IHDR", header, 13) &&
              WriteChunk(file, "IDAT", packed, (uint32_t)packed_size) &&
-             WriteChunk(file, "IEND", NULL, 0);
+             WriteChunk(file, "IEND", (const unsigned char*)"", 0); /* crc32 of NULL is 0 */
         ok = fclose(file) == 0 && ok;
     } else {
         ok = 0;
