@@ -341,7 +341,7 @@ personalities)
         start_program
         s=$(shot "$version")
         convert "$s" -crop 720x34+20+390 +repage "$artifacts/label-$version.png"
-        label=$(wine_run "$bin/window_info.exe" names "$CLASS" | tr -d '\r' | head -n 1)
+        label=$(wine_run "$bin/window_info.exe" tree "$CLASS" | tr -d '\r' | awk -F'\t' 'NR == 1 { print $2 }')
         check "$version: the accessible O/S label reads \"$label\"" '[ "$label" = "${label_of[$version]}" ]'
         xdotool key Escape
         exit_code >/dev/null
