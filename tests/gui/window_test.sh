@@ -50,7 +50,6 @@ start_program() { # args: environment assignments for the program; $switches: it
           >"$out" ) &
     launcher_pid=$!
     wait_until 60 window_found "$TITLE" --onlyvisible || { fail "the window appeared"; exit 1; }
-    window=$found
     read -r cx cy cw ch < <(wine_run "$bin/window_info.exe" client "$CLASS" | tr -d "\r")
     # The button's label is what the first paint draws last (the picture is the
     # background, drawn before it); the progress box covers the same place.
@@ -74,11 +73,10 @@ shot() { # name: client area screenshot; prints its file
         echo "$artifacts/$scenario-$1.png"
 }
 
-pixel() { "$x_probe" darkest "$1" "1x1+$2+$3"; } # file x y: "r,g,b"
-colours() { # file colour x,y...: every pixel named is of the colour
+colours() { # file r,g,b x,y...: every pixel named is of the colour
     local file=$1 colour=$2 at
     for at in "${@:3}"; do
-        [ "$(pixel "$file" "${at%,*}" "${at#*,}")" = "$colour" ] || return 1
+        [ "$("$x_probe" darkest "$file" "1x1+${at%,*}+${at#*,}")" = "$colour" ] || return 1
     done
 }
 
@@ -158,8 +156,10 @@ reboot_notice_ends_install() { # [none]: the end of a successful install, the
     [ "${1:-}" != none ] || check "no link was opened (opened: $(links))" '! links_opened'
 }
 
-check_ready_look() { # shot-file button-label line-kind
-    local s=$1
+case $scenario in
+ready)
+    start_program
+    s=$(shot ready)
     check "client area is 900 x 524 (got ${cw} x ${ch})" '[ "$cw" = 900 ] && [ "$ch" = 524 ]'
     check "the white panel spans the width below the picture" \
         'colours "$s" 255,255,255 2,428 897,521 450,440'
@@ -176,13 +176,6 @@ check_ready_look() { # shot-file button-label line-kind
     # ImageMagick 7 (in the emulated machine) adds the normalised figure: "0 (0)".
     check "the picture fills the upper rows unchanged" \
         '[ "$(compare -metric AE "$artifacts/picture-top.png" "$artifacts/$scenario-top.png" null: 2>&1 | cut -d" " -f1)" = 0 ]'
-}
-
-case $scenario in
-ready)
-    start_program
-    s=$(shot ready)
-    check_ready_look "$s"
     xdotool key Escape
     closes_with 0 Esc
     ;;
