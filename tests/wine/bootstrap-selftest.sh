@@ -163,6 +163,7 @@ guest_disk() { # recipe
     mke2fs -q -F -t ext4 -d "$g/tree" "$g/root.img" 4M && rm -rf "$g/tree"
     guest_write_stamp "$g" 1.0-fake
 }
+mkdir -p "$g"
 echo kernel >"$g/vmlinuz" && echo initramfs >"$g/initrd.img"
 guest_disk "$WOW64_TEMPLATE_RECIPE"
 check "complete machine is ready" 'guest_ready "$g"'
