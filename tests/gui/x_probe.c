@@ -1,12 +1,12 @@
 /* The GUI tests' eyes: screenshots of the X server's root window and the few
  * questions the tests ask of them, in one small program rather than ImageMagick's
  * import and convert, which take seconds a call in the emulated machine.
- *   x_probe shot X Y W H FILE            the root window's rectangle as an RGB PNG
- *   x_probe pixel FILE X Y               "r,g,b" of one pixel
+ *   x_probe shot WxH+X+Y FILE            the root window's rectangle as an RGB PNG
  *   x_probe region FILE WxH+X+Y minima|maxima
  *                                        the least or greatest grey level in the
  *                                        rectangle, 0 black to 1 white (Rec. 709 luma)
- *   x_probe darkest FILE WxH+X+Y         each channel's least value, "r,g,b"
+ *   x_probe darkest FILE WxH+X+Y         each channel's least value, "r,g,b" (of a
+ *                                        1x1 rectangle: the pixel's colour)
  *   x_probe differ FILE FILE [WxH+X+Y]   how many pixels differ, those inside the
  *                                        rectangle left out
  * It reads only the PNG files it writes (8-bit RGB, not interlaced); a
@@ -20,9 +20,11 @@
 #include <string.h>
 #include <zlib.h>
 
+/* Rows of RGB bytes each preceded by a 0 (PNG's filter type "none"): the form
+ * deflated into a PNG file, as it is. */
 typedef struct {
     unsigned width, height;
-    unsigned char* rgb; /* width * height * 3 bytes */
+    unsigned char* rows; /* height * Row(width) bytes */
 } Picture;
 
 typedef struct {
@@ -45,32 +47,24 @@ static uint32_t Big32(const unsigned char* at) {
     return (uint32_t)at[0] << 24 | (uint32_t)at[1] << 16 | (uint32_t)at[2] << 8 | at[3];
 }
 
+static size_t Row(unsigned width) {
+    return (size_t)width * 3 + 1;
+}
+
 static int WriteChunk(FILE* file, const char* type, const unsigned char* data, uint32_t length) {
     unsigned char header[8], trailer[4];
     PutBig32(header, length);
     memcpy(header + 4, type, 4);
-    uLong crc = crc32(0, header + 4, 4);
-    if (length > 0) { /* zlib's crc32 of no buffer is its starting value, not the sum so far */
-        crc = crc32(crc, data, length);
-    }
-    PutBig32(trailer, (uint32_t)crc);
+    PutBig32(trailer, (uint32_t)crc32(crc32(0, header + 4, 4), data, length));
     return fwrite(header, 1, 8, file) == 8 && fwrite(data, 1, length, file) == length &&
            fwrite(trailer, 1, 4, file) == 4;
 }
 
-/* Rows each preceded by filter type 0, deflated. */
 static int WritePng(const char* path, const Picture* picture) {
-    const size_t row = (size_t)picture->width * 3 + 1;
-    const size_t raw_size = row * picture->height;
-    unsigned char* raw = malloc(raw_size);
+    const size_t raw_size = Row(picture->width) * picture->height;
     uLongf packed_size = compressBound(raw_size);
     unsigned char* packed = malloc(packed_size);
-    int ok = raw != NULL && packed != NULL;
-    for (unsigned y = 0; ok && y < picture->height; ++y) {
-        raw[row * y] = 0;
-        memcpy(raw + row * y + 1, picture->rgb + (size_t)y * picture->width * 3, row - 1);
-    }
-    ok = ok && compress2(packed, &packed_size, raw, raw_size, 1) == Z_OK;
+    int ok = packed != NULL && compress2(packed, &packed_size, picture->rows, raw_size, 1) == Z_OK;
     FILE* file = ok ? fopen(path, "wb") : NULL;
     if (file != NULL) {
         static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
@@ -81,135 +75,74 @@ static int WritePng(const char* path, const Picture* picture) {
         header[9] = 2; /* RGB */
         ok = fwrite(signature, 1, 8, file) == 8 && WriteChunk(file, "IHDR", header, 13) &&
              WriteChunk(file, "IDAT", packed, (uint32_t)packed_size) &&
-             WriteChunk(file, "IEND", NULL, 0);
+             WriteChunk(file, "IEND", (const unsigned char*)"", 0); /* crc32 of NULL is 0 */
         ok = fclose(file) == 0 && ok;
     } else {
         ok = 0;
     }
-    free(raw);
     free(packed);
     return ok;
 }
 
-static unsigned char* ReadWholeFile(const char* path, size_t* size) {
-    FILE* file = fopen(path, "rb");
-    if (file == NULL) {
-        return NULL;
-    }
-    unsigned char* bytes = NULL;
-    size_t used = 0, room = 0;
-    for (;;) {
-        if (used == room) {
-            room = room ? room * 2 : 1 << 16;
-            unsigned char* larger = realloc(bytes, room);
-            if (larger == NULL) {
-                break;
-            }
-            bytes = larger;
-        }
-        const size_t got = fread(bytes + used, 1, room - used, file);
-        used += got;
-        if (got == 0) {
-            fclose(file);
-            *size = used;
-            return bytes;
-        }
-    }
-    fclose(file);
-    free(bytes);
-    return NULL;
-}
-
-/* Only the form WritePng makes: IHDR 8-bit RGB, IDAT chunks, every row filter 0. */
+/* Only the form WritePng makes: the IHDR chunk, then one IDAT chunk of rows each
+ * preceded by filter type 0. */
 static int ReadPng(const char* path, Picture* picture) {
-    size_t size = 0;
-    unsigned char* bytes = ReadWholeFile(path, &size);
-    if (bytes == NULL || size < 8 + 25 || memcmp(bytes + 1, "PNG", 3) != 0) {
-        free(bytes);
-        return 0;
+    FILE* file = fopen(path, "rb");
+    long size = file != NULL && fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
+    unsigned char* bytes = size >= 41 ? malloc((size_t)size) : NULL;
+    int ok = bytes != NULL && fseek(file, 0, SEEK_SET) == 0 &&
+             fread(bytes, 1, (size_t)size, file) == (size_t)size &&
+             memcmp(bytes + 12, "IHDR", 4) == 0 && bytes[24] == 8 && bytes[25] == 2 &&
+             bytes[28] == 0 && memcmp(bytes + 37, "IDAT", 4) == 0 &&
+             Big32(bytes + 33) <= (size_t)size - 41;
+    if (file != NULL) {
+        fclose(file);
     }
-    unsigned char* packed = malloc(size);
-    size_t packed_size = 0, at = 8;
-    int header_seen = 0;
-    while (packed != NULL && size - at >= 12) {
-        const uint32_t length = Big32(bytes + at);
-        if (length > size - at - 12) {
-            break;
-        }
-        const unsigned char* type = bytes + at + 4;
-        const unsigned char* data = bytes + at + 8;
-        if (memcmp(type, "IHDR", 4) == 0 && length == 13 && data[8] == 8 && data[9] == 2 &&
-            data[12] == 0) {
-            picture->width = Big32(data);
-            picture->height = Big32(data + 4);
-            header_seen = picture->width > 0 && picture->height > 0 && picture->width <= 16384 &&
-                          picture->height <= 16384;
-        } else if (memcmp(type, "IDAT", 4) == 0) {
-            memcpy(packed + packed_size, data, length);
-            packed_size += length;
-        }
-        at += 12 + (size_t)length;
+    picture->width = ok ? Big32(bytes + 16) : 0;
+    picture->height = ok ? Big32(bytes + 20) : 0;
+    ok = ok && picture->width > 0 && picture->height > 0 && picture->width <= 16384 &&
+         picture->height <= 16384;
+    uLongf raw_size = Row(picture->width) * picture->height;
+    picture->rows = ok ? malloc(raw_size) : NULL;
+    ok = picture->rows != NULL &&
+         uncompress(picture->rows, &raw_size, bytes + 41, Big32(bytes + 33)) == Z_OK &&
+         raw_size == Row(picture->width) * picture->height;
+    for (unsigned y = 0; ok && y < picture->height; ++y) {
+        ok = picture->rows[Row(picture->width) * y] == 0;
     }
-    int ok = 0;
-    if (header_seen) {
-        const size_t row = (size_t)picture->width * 3 + 1;
-        uLongf raw_size = row * picture->height;
-        unsigned char* raw = malloc(raw_size);
-        picture->rgb = malloc(raw_size);
-        const uLongf expected = raw_size;
-        ok = raw != NULL && picture->rgb != NULL &&
-             uncompress(raw, &raw_size, packed, packed_size) == Z_OK && raw_size == expected;
-        for (unsigned y = 0; ok && y < picture->height; ++y) {
-            ok = raw[row * y] == 0;
-            memcpy(picture->rgb + (size_t)y * (row - 1), raw + row * y + 1, row - 1);
-        }
-        free(raw);
-    }
-    free(packed);
     free(bytes);
     return ok;
 }
 
-static int Shot(unsigned x, unsigned y, unsigned width, unsigned height, const char* path) {
+static int Shot(const Rectangle* r, const char* path) {
+    const unsigned width = r->width, height = r->height;
     Display* display = XOpenDisplay(NULL);
     if (display == NULL) {
         return Fail("no X display", NULL);
     }
-    XImage* image = XGetImage(display, DefaultRootWindow(display), (int)x, (int)y, width, height,
-                              AllPlanes, ZPixmap);
+    XImage* image = XGetImage(display, DefaultRootWindow(display), (int)r->x, (int)r->y, width,
+                              height, AllPlanes, ZPixmap);
     if (image == NULL) {
         XCloseDisplay(display);
         return Fail("the rectangle is not on the screen", NULL);
     }
-    Picture picture = {width, height, malloc((size_t)width * height * 3)};
-    int ok = picture.rgb != NULL && image->red_mask != 0 && image->green_mask != 0 &&
-             image->blue_mask != 0;
+    Picture picture = {width, height, calloc(height, Row(width))};
+    const unsigned long masks[3] = {image->red_mask, image->green_mask, image->blue_mask};
+    int ok = picture.rows != NULL && masks[0] != 0 && masks[1] != 0 && masks[2] != 0;
     for (unsigned row = 0; ok && row < height; ++row) {
         for (unsigned column = 0; column < width; ++column) {
             const unsigned long value = XGetPixel(image, (int)column, (int)row);
-            unsigned char* out = picture.rgb + ((size_t)row * width + column) * 3;
-            out[0] = (unsigned char)((value & image->red_mask) >> __builtin_ctzl(image->red_mask));
-            out[1] =
-                (unsigned char)((value & image->green_mask) >> __builtin_ctzl(image->green_mask));
-            out[2] =
-                (unsigned char)((value & image->blue_mask) >> __builtin_ctzl(image->blue_mask));
+            unsigned char* out = picture.rows + Row(width) * row + 1 + (size_t)column * 3;
+            for (int c = 0; c < 3; ++c) {
+                out[c] = (unsigned char)((value & masks[c]) >> __builtin_ctzl(masks[c]));
+            }
         }
     }
     XDestroyImage(image);
     XCloseDisplay(display);
     ok = ok && WritePng(path, &picture);
-    free(picture.rgb);
+    free(picture.rows);
     return ok ? 0 : Fail("cannot write", path);
-}
-
-static int ParseNumber(const char* text, unsigned* value) {
-    char* end = NULL;
-    const unsigned long parsed = strtoul(text, &end, 10);
-    if (end == text || *end != '\0' || parsed > 65535) {
-        return 0;
-    }
-    *value = (unsigned)parsed;
-    return 1;
 }
 
 /* "WxH+X+Y", wholly inside the picture. */
@@ -223,7 +156,7 @@ static int ParseRectangle(const char* text, const Picture* picture, Rectangle* r
 }
 
 static const unsigned char* At(const Picture* picture, unsigned x, unsigned y) {
-    return picture->rgb + ((size_t)y * picture->width + x) * 3;
+    return picture->rows + Row(picture->width) * y + 1 + (size_t)x * 3;
 }
 
 static unsigned Grey(const unsigned char* p) {
@@ -235,55 +168,43 @@ static int Inside(const Rectangle* r, unsigned x, unsigned y) {
 }
 
 int main(int argc, char** argv) {
-    if (argc == 7 && strcmp(argv[1], "shot") == 0) {
-        unsigned x, y, width, height;
-        if (!ParseNumber(argv[2], &x) || !ParseNumber(argv[3], &y) ||
-            !ParseNumber(argv[4], &width) || !ParseNumber(argv[5], &height) || width == 0 ||
-            height == 0) {
-            return Fail("a rectangle is four numbers, width and height not 0", NULL);
-        }
-        return Shot(x, y, width, height, argv[6]);
+    Picture picture = {65536, 65536, NULL}; /* the screen's bounds, before a file is read */
+    Rectangle r;
+    if (argc == 4 && strcmp(argv[1], "shot") == 0) {
+        return ParseRectangle(argv[2], &picture, &r) ? Shot(&r, argv[3])
+                                                     : Fail("not a rectangle", argv[2]);
     }
-    Picture picture = {0, 0, NULL};
     if (argc < 3 || !ReadPng(argv[2], &picture)) {
-        return Fail(argc < 3 ? "usage: x_probe shot|pixel|region|darkest|differ ..."
+        return Fail(argc < 3 ? "usage: x_probe shot|region|darkest|differ ..."
                              : "not a picture of mine",
                     argc < 3 ? NULL : argv[2]);
     }
     int status = 0;
-    Rectangle r;
-    if (argc == 5 && strcmp(argv[1], "pixel") == 0) {
-        unsigned x, y;
-        if (ParseNumber(argv[3], &x) && ParseNumber(argv[4], &y) && x < picture.width &&
-            y < picture.height) {
-            const unsigned char* p = At(&picture, x, y);
-            printf("%u,%u,%u\n", p[0], p[1], p[2]);
-        } else {
-            status = Fail("the pixel is not in the picture", NULL);
-        }
-    } else if (argc == 5 && strcmp(argv[1], "region") == 0 &&
-               ParseRectangle(argv[3], &picture, &r) &&
-               (strcmp(argv[4], "minima") == 0 || strcmp(argv[4], "maxima") == 0)) {
-        const int least = strcmp(argv[4], "minima") == 0;
-        unsigned found = least ? 255 : 0;
+    if ((argc == 4 || argc == 5) && strcmp(argv[1], "differ") != 0 &&
+        ParseRectangle(argv[3], &picture, &r)) {
+        /* The least and greatest grey level, and each channel's least value. */
+        unsigned least = 255, greatest = 0;
+        unsigned char darkest[3] = {255, 255, 255};
         for (unsigned y = r.y; y < r.y + r.height; ++y) {
             for (unsigned x = r.x; x < r.x + r.width; ++x) {
-                const unsigned grey = Grey(At(&picture, x, y));
-                found = least ? (grey < found ? grey : found) : (grey > found ? grey : found);
-            }
-        }
-        printf("%g\n", found / 255.0);
-    } else if (argc == 4 && strcmp(argv[1], "darkest") == 0 &&
-               ParseRectangle(argv[3], &picture, &r)) {
-        unsigned char least[3] = {255, 255, 255};
-        for (unsigned y = r.y; y < r.y + r.height; ++y) {
-            for (unsigned x = r.x; x < r.x + r.width; ++x) {
+                const unsigned char* p = At(&picture, x, y);
+                const unsigned grey = Grey(p);
+                least = grey < least ? grey : least;
+                greatest = grey > greatest ? grey : greatest;
                 for (int c = 0; c < 3; ++c) {
-                    least[c] = At(&picture, x, y)[c] < least[c] ? At(&picture, x, y)[c] : least[c];
+                    darkest[c] = p[c] < darkest[c] ? p[c] : darkest[c];
                 }
             }
         }
-        printf("%u,%u,%u\n", least[0], least[1], least[2]);
+        if (argc == 4 && strcmp(argv[1], "darkest") == 0) {
+            printf("%u,%u,%u\n", darkest[0], darkest[1], darkest[2]);
+        } else if (argc == 5 && strcmp(argv[1], "region") == 0 && strcmp(argv[4], "minima") == 0) {
+            printf("%g\n", least / 255.0);
+        } else if (argc == 5 && strcmp(argv[1], "region") == 0 && strcmp(argv[4], "maxima") == 0) {
+            printf("%g\n", greatest / 255.0);
+        } else {
+            status = Fail("a question I do not know", argv[1]);
+        }
     } else if ((argc == 4 || argc == 5) && strcmp(argv[1], "differ") == 0) {
         Picture other = {0, 0, NULL};
         Rectangle masked = {0, 0, 0, 0};
@@ -302,10 +223,10 @@ int main(int argc, char** argv) {
             }
             printf("%lu\n", differing);
         }
-        free(other.rgb);
+        free(other.rows);
     } else {
         status = Fail("a question I do not know, or a rectangle not inside the picture", argv[1]);
     }
-    free(picture.rgb);
+    free(picture.rows);
     return status;
 }

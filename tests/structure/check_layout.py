@@ -10,6 +10,7 @@
 
 usage: check_layout.py SOURCE_ROOT   (exit status 1 and one line per breach)
 """
+import graphlib
 import os
 import re
 import sys
@@ -42,25 +43,10 @@ def includes(root, path):
 
 
 def find_cycle(graph):
-    state = {}  # 1: on the current path, 2: done
-
-    def visit(node, path):
-        state[node] = 1
-        for nxt in graph.get(node, ()):
-            if state.get(nxt) == 1:
-                return path[path.index(nxt):] + [nxt] if nxt in path else [node, nxt]
-            if nxt not in state:
-                cycle = visit(nxt, path + [nxt])
-                if cycle:
-                    return cycle
-        state[node] = 2
-        return None
-
-    for node in sorted(graph):
-        if node not in state:
-            cycle = visit(node, [node])
-            if cycle:
-                return cycle
+    try:
+        graphlib.TopologicalSorter(graph).prepare()
+    except graphlib.CycleError as error:
+        return error.args[1]
     return None
 
 

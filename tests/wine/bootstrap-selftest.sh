@@ -153,14 +153,19 @@ expect_match "no emulated machine made: says so" "$out" "cannot be had: not made
 unset MOSSGATE_RUNTIME
 
 echo "== the emulated machine: readiness by content"
-# A machine of small files: an image with the paths guest_ready looks for.
+# A machine of small files: a disk with the paths guest_ready looks for, its
+# template prefix made by the recipe given.
 g=$scratch/guest
-mkdir -p "$g/tree$WOW64_WINE_LIB/i386-windows" "$g/tree$WOW64_TEMPLATE"
-: >"$g/tree$WOW64_WINE" && : >"$g/tree$WOW64_WINE_LIB/i386-windows/ntdll.dll"
-echo "$WOW64_TEMPLATE_RECIPE" >"$g/tree$WOW64_TEMPLATE/.ready"
+guest_disk() { # recipe
+    mkdir -p "$g/tree$WOW64_WINE_LIB/i386-windows" "$g/tree$WOW64_TEMPLATE"
+    : >"$g/tree$WOW64_WINE" && : >"$g/tree$WOW64_WINE_LIB/i386-windows/ntdll.dll"
+    echo "$1" >"$g/tree$WOW64_TEMPLATE/.ready"
+    mke2fs -q -F -t ext4 -d "$g/tree" "$g/root.img" 4M && rm -rf "$g/tree"
+    guest_write_stamp "$g" 1.0-fake
+}
+mkdir -p "$g"
 echo kernel >"$g/vmlinuz" && echo initramfs >"$g/initrd.img"
-mke2fs -q -F -t ext4 -d "$g/tree" "$g/root.img" 4M && rm -rf "$g/tree"
-guest_write_stamp "$g" 1.0-fake
+guest_disk "$WOW64_TEMPLATE_RECIPE"
 check "complete machine is ready" 'guest_ready "$g"'
 echo changed >>"$g/initrd.img"
 check "initramfs changed: not ready" '! guest_ready "$g"'
@@ -170,11 +175,7 @@ check "disk of another size: not ready" '! guest_ready "$g"'
 guest_write_stamp "$g" 1.0-fake
 sed -i 's/^packages=.*/packages=linux-image-amd64/' "$g/$GUEST_STAMP_NAME"
 check "made from another package list: not ready" '! guest_ready "$g"'
-mkdir -p "$g/tree$WOW64_WINE_LIB/i386-windows" "$g/tree$WOW64_TEMPLATE"
-: >"$g/tree$WOW64_WINE" && : >"$g/tree$WOW64_WINE_LIB/i386-windows/ntdll.dll"
-echo "services left out: none" >"$g/tree$WOW64_TEMPLATE/.ready"
-mke2fs -q -F -t ext4 -d "$g/tree" "$g/root.img" 4M && rm -rf "$g/tree"
-guest_write_stamp "$g" 1.0-fake
+guest_disk "services left out: none"
 check "a template prefix made otherwise on the disk: not ready" '! guest_ready "$g"'
 rm "$g/$GUEST_STAMP_NAME"
 check "no stamp: not ready" '! guest_ready "$g"'
