@@ -108,7 +108,7 @@ void ExpectUntouched(const std::string& folder) {
     for (const char* file : kOutsideFiles) {
         EXPECT_EQ(ReadWholeFile(folder + file), "keep") << folder + file;
     }
-    for (const std::string made :
+    for (const char* made :
          {"new.txt", "made", kShortcutFiles[0], kShortcutFiles[1], kShortcutFiles[2]}) {
         EXPECT_FALSE(FileExists(folder + "\\" + made)) << "made through a link: " << made;
     }
