@@ -41,28 +41,12 @@ bool DescribeEntry(const wchar_t* path, OwnEntry& entry) {
     return ReadFileIdentity(longPath, entry.folder);
 }
 
-// The list names files in the native form "\??\C:\...". The program's own files
-// are on a drive; any other form (a share, a device) names something else.
-bool ToWin32Path(const char16_t* source, size_t cchSource, wchar_t (&path)[PATH_UNITS]) {
-    const wchar_t* text = reinterpret_cast<const wchar_t*>(source);
-    constexpr size_t cchPrefix = 4;
-    if (cchSource < cchPrefix + 3 || wcsncmp(text, L"\\??\\", cchPrefix) != 0 ||
-        text[cchPrefix + 1] != L':' || text[cchPrefix + 2] != L'\\') {
-        return false;
-    }
-    const size_t cchPath = cchSource - cchPrefix;
-    if (cchPath >= PATH_UNITS) {
-        return false;
-    }
-    wmemcpy(path, text + cchPrefix, cchPath);
-    path[cchPath] = L'\0';
-    return true;
-}
-
 bool NamesOwnEntry(const char16_t* source, size_t cchSource, const void* context) {
-    wchar_t path[PATH_UNITS];
+    // The program's own files are on a drive: any other form names something else.
+    char16_t path[PATH_UNITS];
     OwnEntry entry;
-    return ToWin32Path(source, cchSource, path) && DescribeEntry(path, entry) &&
+    return DrivePathOfNativeName(source, cchSource, path, PATH_UNITS) &&
+           DescribeEntry(reinterpret_cast<const wchar_t*>(path), entry) &&
            static_cast<const OwnEntries*>(context)->Names(entry);
 }
 

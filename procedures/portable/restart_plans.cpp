@@ -85,4 +85,27 @@ RestartPlanEdit DropPlannedDeletions(const char16_t* list, size_t cchList, char1
     return edit;
 }
 
+bool DrivePathOfNativeName(const char16_t* name, size_t cchName, char16_t* path, size_t cchPath) {
+    constexpr char16_t NATIVE_PREFIX[] = u"\\??\\";
+    constexpr size_t cchPrefix = sizeof(NATIVE_PREFIX) / sizeof(char16_t) - 1;
+    if (name == nullptr || path == nullptr || cchName < cchPrefix + 3 ||
+        name[cchPrefix + 1] != u':' || name[cchPrefix + 2] != u'\\') {
+        return false;
+    }
+    for (size_t i = 0; i < cchPrefix; ++i) {
+        if (name[i] != NATIVE_PREFIX[i]) {
+            return false;
+        }
+    }
+    const size_t cchDrivePath = cchName - cchPrefix;
+    if (cchDrivePath >= cchPath) {
+        return false;
+    }
+    for (size_t i = 0; i < cchDrivePath; ++i) {
+        path[i] = name[cchPrefix + i];
+    }
+    path[cchDrivePath] = u'\0';
+    return true;
+}
+
 } // namespace mossgate

@@ -30,4 +30,10 @@ struct RestartPlanEdit {
 RestartPlanEdit DropPlannedDeletions(const char16_t* list, size_t cchList, char16_t* out,
                                      size_t cchOut, DeletionFilter drop, const void* context);
 
+// The drive path that a text of the list names in the native form "\??\C:\..." (cchName
+// units, not terminated), into path (cchPath units, terminated). False, reading no
+// unit past the text, for any other form (a share, a device, a text too short for a
+// drive's root), and for a path that would not fit.
+bool DrivePathOfNativeName(const char16_t* name, size_t cchName, char16_t* path, size_t cchPath);
+
 } // namespace mossgate

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -106,6 +108,37 @@ TEST(RestartPlans, AListNotReadWholeIsLeftAlone) {
     EXPECT_TRUE(Edit(good, 15).edit.wellFormed);
     EXPECT_FALSE(Edit(good, 14).edit.wellFormed);
     EXPECT_FALSE(DropPlannedDeletions(nullptr, 0, nullptr, 0, DropsOwn, nullptr).wellFormed);
+}
+
+// Each text from a heap copy of exactly its own units, as the list holds it with
+// the next text after it: a read past its last unit is an overflow.
+TEST(RestartPlans, OnlyDrivePathsInNativeFormAreNamedAndNothingPastTheTextIsRead) {
+    const std::u16string fifteenUnits = u"C:\\" + std::u16string(12, u'a');
+    const struct {
+        std::u16string name;
+        std::u16string path; // empty: not a drive path
+    } cases[] = {
+        {u"\\??\\C:\\", u"C:\\"},
+        {u"\\??\\C:\\PF\\KS\\Pack", u"C:\\PF\\KS\\Pack"},
+        {u"\\??\\" + fifteenUnits, fifteenUnits},
+        {u"\\??\\" + fifteenUnits + u'a', u""}, // one unit more than fits with its zero
+        {u"\\??\\", u""},
+        {u"\\??\\C", u""},
+        {u"\\??\\C:", u""},
+        {u"\\??\\UNC\\server\\share", u""},
+        {u"\\\\?\\C:\\a.tmp", u""},
+        {u"C:\\a.tmp", u""},
+    };
+    for (const auto& c : cases) {
+        const std::unique_ptr<char16_t[]> name(new char16_t[c.name.size()]);
+        std::copy(c.name.begin(), c.name.end(), name.get());
+        char16_t path[16];
+        const bool named = DrivePathOfNativeName(name.get(), c.name.size(), path, 16);
+        EXPECT_EQ(named, !c.path.empty()) << c.name.size();
+        if (named) {
+            EXPECT_EQ(std::u16string(path), c.path);
+        }
+    }
 }
 
 } // namespace
