@@ -79,6 +79,18 @@ TEST(PathText, OneBackslashExactlyEvenIntoItsOwnFolderBuffer) {
     path[0] = '\0';
     ASSERT_TRUE(AppendSeparator(path, sizeof(path)));
     EXPECT_STREQ(path, "\\");
+    ASSERT_TRUE(AppendSeparator(path, sizeof(path)));
+    EXPECT_STREQ(path, "\\");
+}
+
+TEST(PathText, NoBufferOrTextAtAllIsRefused) {
+    char path[8] = "";
+    EXPECT_FALSE(AppendSeparator(nullptr, sizeof(path)));
+    EXPECT_FALSE(JoinPath(nullptr, sizeof(path), "a", "b"));
+    EXPECT_FALSE(JoinPath(path, 0, "a", "b"));
+    EXPECT_FALSE(JoinPath(path, sizeof(path), nullptr, "b"));
+    EXPECT_FALSE(JoinPath(path, sizeof(path), "a", nullptr));
+    EXPECT_STREQ(path, "");
 }
 
 TEST(BoundedText, ResultsThatDoNotFitLeaveTheBufferAlone) {

@@ -34,12 +34,20 @@ struct Edited {
     std::u16string out;
 };
 
+// The units of a text and nothing after them, on the heap: a unit read past them
+// is an overflow (a string's own buffer would hide it behind its terminator).
+std::unique_ptr<char16_t[]> ExactCopy(const std::u16string& text) {
+    std::unique_ptr<char16_t[]> copy(new char16_t[text.size()]);
+    std::copy(text.begin(), text.end(), copy.get());
+    return copy;
+}
+
 Edited Edit(const std::u16string& list, size_t cchOut = 256) {
-    std::u16string out(cchOut, u'#');
+    const std::unique_ptr<char16_t[]> exactList = ExactCopy(list);
+    const std::unique_ptr<char16_t[]> out = ExactCopy(std::u16string(cchOut, u'#'));
     const RestartPlanEdit edit =
-        DropPlannedDeletions(list.data(), list.size(), out.data(), out.size(), DropsOwn, nullptr);
-    out.resize(edit.wellFormed ? edit.cchOut : 0);
-    return {edit, out};
+        DropPlannedDeletions(exactList.get(), list.size(), out.get(), cchOut, DropsOwn, nullptr);
+    return {edit, std::u16string(out.get(), edit.wellFormed ? edit.cchOut : 0)};
 }
 
 TEST(RestartPlans, ExactlyTheOwnDeletionsGoAndEverythingElseStaysInOrder) {
@@ -110,8 +118,7 @@ TEST(RestartPlans, AListNotReadWholeIsLeftAlone) {
     EXPECT_FALSE(DropPlannedDeletions(nullptr, 0, nullptr, 0, DropsOwn, nullptr).wellFormed);
 }
 
-// Each text from a heap copy of exactly its own units, as the list holds it with
-// the next text after it: a read past its last unit is an overflow.
+// Each text from an exact copy, as the list holds it with the next text after it.
 TEST(RestartPlans, OnlyDrivePathsInNativeFormAreNamedAndNothingPastTheTextIsRead) {
     const std::u16string fifteenUnits = u"C:\\" + std::u16string(12, u'a');
     const struct {
@@ -130,8 +137,7 @@ TEST(RestartPlans, OnlyDrivePathsInNativeFormAreNamedAndNothingPastTheTextIsRead
         {u"C:\\a.tmp", u""},
     };
     for (const auto& c : cases) {
-        const std::unique_ptr<char16_t[]> name(new char16_t[c.name.size()]);
-        std::copy(c.name.begin(), c.name.end(), name.get());
+        const std::unique_ptr<char16_t[]> name = ExactCopy(c.name);
         char16_t path[16];
         const bool named = DrivePathOfNativeName(name.get(), c.name.size(), path, 16);
         EXPECT_EQ(named, !c.path.empty()) << c.name.size();
