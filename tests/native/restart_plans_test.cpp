@@ -118,7 +118,8 @@ TEST(RestartPlans, AListNotReadWholeIsLeftAlone) {
     EXPECT_FALSE(DropPlannedDeletions(nullptr, 0, nullptr, 0, DropsOwn, nullptr).wellFormed);
 }
 
-// Each text from an exact copy, as the list holds it with the next text after it.
+// Each text as an exact copy: in the list the next text follows it, where a read
+// past its end would go unseen.
 TEST(RestartPlans, OnlyDrivePathsInNativeFormAreNamedAndNothingPastTheTextIsRead) {
     const std::u16string fifteenUnits = u"C:\\" + std::u16string(12, u'a');
     const struct {
